@@ -11,4 +11,6 @@
 #else
 #include "platform/win_types.h"
 #include "platform/last_error.h"
+#include "platform/crypt_string.h"
+#include "platform/exception_codes.h"
 #endif
