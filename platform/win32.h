@@ -13,4 +13,8 @@
 #include "platform/last_error.h"
 #include "platform/crypt_string.h"
 #include "platform/exception_codes.h"
+#include "platform/debug_output.h"
+#include "platform/error_message.h"
+#include "platform/local_memory.h"
+#include "platform/std_streams.h"
 #endif
