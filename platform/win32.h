@@ -11,4 +11,5 @@
 #else
 #include "platform/win_types.h"
 #include "platform/last_error.h"
+#include "platform/code_page.h"
 #endif
