@@ -18,5 +18,9 @@
 #include "platform/file_time.h"
 #include "platform/key_container.h"
 #include "platform/last_error.h"
+#include "platform/locale_info.h"
+#include "platform/module.h"
+#include "platform/version_info.h"
+#include "platform/wide_locale.h"
 #include "platform/win_types.h"
 #endif
