@@ -22,6 +22,10 @@
 #include "platform/key_container.h"
 #include "platform/last_error.h"
 #include "platform/local_memory.h"
+#include "platform/locale_info.h"
+#include "platform/module.h"
 #include "platform/std_streams.h"
+#include "platform/version_info.h"
+#include "platform/wide_locale.h"
 #include "platform/win_types.h"
 #endif
