@@ -89,6 +89,7 @@ int prepareResult(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature,
 // the result.
 int signParsed(const Signing& signing, xmlDocPtr doc, xmlSecKeyPtr key,
                xmlNodePtr signatureTemplate, WideText* result) {
+  if (key == nullptr || signatureTemplate == nullptr) return SigningFailed;
   xmlNodePtr signature = xmlDocCopyNode(signatureTemplate, doc, /*extended=*/1);
   if (signature == nullptr) return outOfMemory(signing.trace);
   xmlAddChild(xmlDocGetRootElement(doc), signature);

@@ -50,7 +50,9 @@ TEST(CodePageTest, Utf8ToUtf16) {
     SetLastError(0);
     ToUtf16(c.utf8, MB_ERR_INVALID_CHARS, &result);
     EXPECT_EQ(result > 0, c.valid) << c.name;
-    if (!c.valid) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    if (!c.valid) {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    }
   }
 }
 
@@ -74,7 +76,9 @@ TEST(CodePageTest, Utf16ToUtf8) {
     SetLastError(0);
     ToUtf8(c.utf16, WC_ERR_INVALID_CHARS, &result);
     EXPECT_EQ(result > 0, c.valid) << c.name;
-    if (!c.valid) EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    if (!c.valid) {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+    }
   }
 }
 

@@ -223,13 +223,17 @@ class XmlSecTool {
                              "[quillet_gost]\nengine_id = gost\ndefault_algorithms = ALL\n");
   }
 
-  // True when xmlsec1 verifies the document; *output gets what it said.
-  bool Verifies(const std::string& document, std::string* output) const {
+  // True when xmlsec1 verifies the document's first signature (or the one the XPath
+  // expression selects); *output gets what it said.
+  bool Verifies(const std::string& document, std::string* output,
+                const std::string& signature_xpath = "") const {
     const std::string file = scratch_.Write("signed.xml", document);
+    const std::string node =
+        signature_xpath.empty() ? std::string() : " --node-xpath \"" + signature_xpath + "\"";
     const std::string command = "OPENSSL_CONF='" + config_ + "' '" + BinDir() +
                                 "/xmlsec1' --verify --enabled-key-data x509 --trusted-pem '" +
-                                root_ + "' --untrusted-pem '" + intermediate_ + "' '" + file +
-                                "'";
+                                root_ + "' --untrusted-pem '" + intermediate_ + "'" + node +
+                                " '" + file + "'";
     return RunCommand(command, output) == 0;
   }
 
