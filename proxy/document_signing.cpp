@@ -111,8 +111,14 @@ int signParsed(const Signing& signing, xmlDocPtr doc, xmlSecKeyPtr key,
 int signText(const Signing& signing, const char* text, xmlSecKeyPtr key,
              xmlNodePtr signatureTemplate, WideText* result) {
   signing.trace.line(L"parsing document");
-  XmlDocHandle doc = parseDocument(text);
+  std::string refused;
+  XmlDocHandle doc = parseDocument(text, &refused);
   signing.trace.line(L"checking root element");
+  if (!refused.empty()) {
+    signing.trace.line(L"external entity refused: " + bytesAsWide(refused.c_str()),
+                       XmlParseFailed);
+    return XmlParseFailed;
+  }
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
     traceParseError(signing.trace);
     return XmlParseFailed;

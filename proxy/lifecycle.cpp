@@ -34,14 +34,13 @@ constexpr int kXmlSecMajor = 1;
 constexpr int kXmlSecMinor = 2;
 constexpr int kXmlSecSubminor = 25;
 
-// Sets libxml2's global parser defaults, with every resource outside a document refused.
+// Sets libxml2's global parser defaults.
 void setUpParser() {
   xmlInitParser();
   xmlCheckVersion(kLibxmlHeadersVersion);
   xmlLoadExtDtdDefaultValue = kLoadExtDtdDefault;
   xmlSubstituteEntitiesDefault(1);
   xmlIndentTreeOutput = 1;
-  refuseExternalResources();
 }
 
 // Loads xmlsec1's default crypto back end, making sure it is the bundled one. Returns the
@@ -67,6 +66,9 @@ int initialize(const Tracer& trace, xmlSecErrorsCallback errors, int* result) {
   setUpParser();
   xmlSecErrorsSetCallback(errors);
   if ((*result = xmlSecInit()) < 0) return XmlSecInitFailed;
+  // xmlSecInit installs an entity loader of its own, which still lets a document's own
+  // parser read its external DTD and parameter entities; ours, put after it, reads nothing.
+  refuseExternalResources();
   *result = xmlSecCheckVersionExt(kXmlSecMajor, kXmlSecMinor, kXmlSecSubminor,
                                   xmlSecCheckVersionABICompatible);
   if (*result != 1) return XmlSecVersionMismatch;
