@@ -33,13 +33,11 @@ using LPBOOL = BOOL*;
 // Converts UTF-8 to UTF-16 (see above). Returns the number of UTF-16 units written (or
 // needed, when cchWideChar is 0), or 0 on failure with the last error set.
 QUILLET_API int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr,
-                                           int cbMultiByte, LPWSTR lpWideCharStr,
-                                           int cchWideChar);
+                                           int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
 
 // Converts UTF-16 to UTF-8 (see above). lpDefaultChar and lpUsedDefaultChar must be NULL.
 // Returns the number of bytes written (or needed, when cbMultiByte is 0), or 0 on failure
 // with the last error set.
 QUILLET_API int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr,
-                                           int cchWideChar, LPSTR lpMultiByteStr,
-                                           int cbMultiByte, LPCCH lpDefaultChar,
-                                           LPBOOL lpUsedDefaultChar);
+                                           int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
+                                           LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);

@@ -137,9 +137,8 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const std::size_t end = cchWideChar == -1
-                              ? std::char_traits<wchar_t>::length(lpWideCharStr) + 1
-                              : static_cast<std::size_t>(cchWideChar);
+  const std::size_t end = cchWideChar == -1 ? std::char_traits<wchar_t>::length(lpWideCharStr) + 1
+                                            : static_cast<std::size_t>(cchWideChar);
   std::string converted;
   for (std::size_t pos = 0; pos < end;) {
     const char32_t c = decodeUtf16(lpWideCharStr, end, &pos);

@@ -51,8 +51,7 @@ bool declaresOtherEncoding(const Signing& signing, xmlDocPtr doc) {
 
 // Serialises the signed document, or only its new signature, as UTF-8 into *text.
 // Returns false when libxml2 could not get the memory.
-bool serialise(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature,
-               XmlTextHandle* text) {
+bool serialise(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature, XmlTextHandle* text) {
   if (signing.signatureOnly) {
     XmlBufferHandle buffer(xmlBufferCreate());
     if (!buffer || xmlNodeDump(buffer.get(), doc, signature, /*level=*/0, /*format=*/0) < 0) {
@@ -70,8 +69,7 @@ bool serialise(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature,
 
 // Serialises the signed document (or its new signature) and converts it to UTF-16 into
 // *result.
-int prepareResult(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature,
-                  WideText* result) {
+int prepareResult(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature, WideText* result) {
   signing.trace.line(L"preparing result");
   if (doc->encoding == nullptr) {
     doc->encoding = xmlStrdup(signing.utf8Name);
@@ -115,8 +113,7 @@ int signText(const Signing& signing, const char* text, xmlSecKeyPtr key,
   XmlDocHandle doc = parseDocument(text, &refused);
   signing.trace.line(L"checking root element");
   if (!refused.empty()) {
-    signing.trace.line(L"external entity refused: " + bytesAsWide(refused.c_str()),
-                       XmlParseFailed);
+    signing.trace.line(L"external entity refused: " + bytesAsWide(refused.c_str()), XmlParseFailed);
     return XmlParseFailed;
   }
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
@@ -164,8 +161,7 @@ int Sign(TraceCallback trace, xmlSecKeyPtr key, xmlNodePtr signatureTemplate, bo
     if (signedCode == Ok && result != nullptr) *result = signedText.release();
     return signedCode;
   });
-  quillet::proxy::guardedVoidCall(
-      [&] { tracer.line(L"Sign: " + std::to_wstring(code), code); });
+  quillet::proxy::guardedVoidCall([&] { tracer.line(L"Sign: " + std::to_wstring(code), code); });
   return code;
 }
 

@@ -48,8 +48,8 @@ int preparePrivateKey(const Tracer& trace, xmlSecKeyPtr* key, PCCERT_CONTEXT cer
     *key = nullptr;
     return KeyInitFailed;
   }
-  if (backendKeyCertificateLoad(created, certificate->pbCertEncoded,
-                                certificate->cbCertEncoded) < 0) {
+  if (backendKeyCertificateLoad(created, certificate->pbCertEncoded, certificate->cbCertEncoded) <
+      0) {
     return CertificateAddFailed;
   }
   return Ok;

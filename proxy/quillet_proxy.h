@@ -31,8 +31,8 @@ typedef int (*TraceCallback)(const wchar_t* text, int code, DWORD systemError);
 // xmlsec1's error callback (xmlSecErrorsCallback): where xmlsec1 reports every error once
 // InitXmlSec has installed it. The texts are UTF-8 and may be NULL.
 typedef void (*XmlSecErrorsCallback)(const char* file, int line, const char* func,
-                                     const char* errorObject, const char* errorSubject,
-                                     int reason, const char* msg);
+                                     const char* errorObject, const char* errorSubject, int reason,
+                                     const char* msg);
 
 // The host's check of a verified signer's certificate (borrowed for the call); returns a
 // result code, 0 when the certificate is acceptable.

@@ -7,8 +7,8 @@
 namespace quillet::proxy {
 
 Conversion wideToUtf8(const wchar_t* text, std::unique_ptr<char[]>* utf8) {
-  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0,
-                                       nullptr, nullptr);
+  const int size =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, nullptr, 0, nullptr, nullptr);
   if (size <= 0) return Conversion::kInvalidText;
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[size]);
   if (!buffer) return Conversion::kOutOfMemory;

@@ -28,8 +28,7 @@ thread_local ActiveParse* g_active = nullptr;
 // libxml2's external entity loader that loads nothing. A load asked for by another parser
 // context than the document's own is an external entity of the content: libxml2 parses
 // those in a context of their own, and would otherwise go on without their text.
-xmlParserInputPtr refuseEverything(const char* url, const char* /*id*/,
-                                   xmlParserCtxtPtr context) {
+xmlParserInputPtr refuseEverything(const char* url, const char* /*id*/, xmlParserCtxtPtr context) {
   if (g_active != nullptr && context != g_active->context && !g_active->refused) {
     g_active->refused = true;
     g_active->refused_entity = url != nullptr && *url != '\0' ? url : "(no system identifier)";

@@ -124,11 +124,16 @@ TEST_F(SigningTest, TraceOfEveryOutcome) {
     int code;
     std::vector<TraceLine> after_root_check;
   } cases[] = {
-      {"malformed", "<a><b></a>", key_, 209,
-       {{malformed_message, 209, 0}, {L"Sign: 209", 209, 0}}},
-      {"other encoding", "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>", key_, 210,
+      {"malformed", "<a><b></a>", key_, 209, {{malformed_message, 209, 0}, {L"Sign: 209", 209, 0}}},
+      {"other encoding",
+       "<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>",
+       key_,
+       210,
        {{L"checking encoding", 0, 0}, {L"freeing document", 0, 0}, {L"Sign: 210", 210, 0}}},
-      {"signing fails", "<a/>", mismatched_key, 214,
+      {"signing fails",
+       "<a/>",
+       mismatched_key,
+       214,
        {{L"checking encoding", 0, 0},
         {L"creating signature context", 0, 0},
         {L"signing", 0, 0},
@@ -142,8 +147,7 @@ TEST_F(SigningTest, TraceOfEveryOutcome) {
     Recorded::Clear();
     wchar_t* result = reinterpret_cast<wchar_t*>(0x1);
     const std::wstring document = Wide(c.document);
-    EXPECT_EQ(proxy_.sign(RecordTrace, c.key, template_, false, document.c_str(), &result),
-              c.code)
+    EXPECT_EQ(proxy_.sign(RecordTrace, c.key, template_, false, document.c_str(), &result), c.code)
         << c.name;
     std::vector<TraceLine> expected = {
         {L"Sign", 0, 0}, {L"parsing document", 0, 0}, {L"checking root element", 0, 0}};

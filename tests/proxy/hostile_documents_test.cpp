@@ -61,9 +61,9 @@ class HostileDocumentTest : public SigningTest {
     SigningTest::SetUp();
     UseSigner(KeyType::kGost2012_256);
     secret_file_ = scratch_.Write("secret.txt", kSecret);
-    secret_dtd_ = scratch_.Write(
-        "secret.dtd", std::string("<!ATTLIST doc leak CDATA \"") + kSecret +
-                          "\"><!ENTITY outside \"" + kSecret + "\">");
+    secret_dtd_ =
+        scratch_.Write("secret.dtd", std::string("<!ATTLIST doc leak CDATA \"") + kSecret +
+                                         "\"><!ENTITY outside \"" + kSecret + "\">");
   }
 
   // Signs the document in both result forms. Returns the codes, and fails the test when
@@ -90,8 +90,8 @@ class HostileDocumentTest : public SigningTest {
 };
 
 TEST_F(HostileDocumentTest, ExternalEntityNamingALocalFile) {
-  const std::string document = "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"file://" + secret_file_ +
-                               "\">]><doc>&xxe;</doc>";
+  const std::string document =
+      "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"file://" + secret_file_ + "\">]><doc>&xxe;</doc>";
   EXPECT_EQ(SignEverywhere(document), (std::vector<int>{209, 209}));
   const std::vector<TraceLine> expected = {
       {L"Sign", 0, 0},
@@ -107,8 +107,8 @@ TEST_F(HostileDocumentTest, ExternalEntityNamingALocalFile) {
 }
 
 TEST_F(HostileDocumentTest, ExternalEntityNamingAUrl) {
-  const std::string document = "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"" +
-                               listener_.Url("/entity") + "\">]><doc>&xxe;</doc>";
+  const std::string document =
+      "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"" + listener_.Url("/entity") + "\">]><doc>&xxe;</doc>";
   EXPECT_EQ(SignEverywhere(document), (std::vector<int>{209, 209}));
   EXPECT_FALSE(listener_.WasContacted());
 }
@@ -139,8 +139,7 @@ TEST_F(HostileDocumentTest, InternalSubsetStillCounts) {
   const std::string whole = Signed(
       "<!DOCTYPE doc [<!ENTITY greeting \"Здравствуйте\"><!ATTLIST doc kind CDATA \"letter\">]>"
       "<doc>&greeting;</doc>");
-  EXPECT_NE(whole.find("<doc kind=\"letter\">Здравствуйте<Signature"), std::string::npos)
-      << whole;
+  EXPECT_NE(whole.find("<doc kind=\"letter\">Здравствуйте<Signature"), std::string::npos) << whole;
   std::string said;
   EXPECT_TRUE(verifier_.Verifies(whole, &said)) << said;
 }

@@ -64,7 +64,11 @@ TEST_F(KeyPreparationTest, PinsAndPasswords) {
       {"40 characters, whole", pin40, Wide(pin40), false, 0, {}},
       {"longer password cut to 40", pin40, longer, false, 0, {}},
       {"45-character PIN cannot be given", pin45, Wide(pin45), false, 201, {refused}},
-      {"not ASCII", "1234", L"пароль", false, 201,
+      {"not ASCII",
+       "1234",
+       L"пароль",
+       false,
+       201,
        {{L"password holds characters other than ASCII", 201, 0}}},
   };
   for (const auto& c : cases) {
@@ -104,8 +108,7 @@ TEST_F(KeyPreparationTest, CertificateWithoutKeyContainer) {
   EXPECT_TRUE(Recorded::lines().empty());
   // xmlsec1's error callback says why, with the system error.
   ASSERT_FALSE(Recorded::errors().empty());
-  EXPECT_NE(Recorded::errors().back().find("CryptAcquireCertificatePrivateKey"),
-            std::string::npos)
+  EXPECT_NE(Recorded::errors().back().find("CryptAcquireCertificatePrivateKey"), std::string::npos)
       << DescribeErrors();
 }
 

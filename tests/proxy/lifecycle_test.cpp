@@ -121,8 +121,7 @@ TEST(LifecycleTest, XmlSecErrorsReachTheHostsCallback) {
   ASSERT_NE(create_key, nullptr);
   _xmlSecKey* empty_key = create_key();
   wchar_t* result = nullptr;
-  EXPECT_EQ(Proxy().sign(RecordTrace, empty_key, signature_template, false, L"<a/>", &result),
-            214);
+  EXPECT_EQ(Proxy().sign(RecordTrace, empty_key, signature_template, false, L"<a/>", &result), 214);
   EXPECT_EQ(result, nullptr);
   EXPECT_FALSE(Recorded::errors().empty());
   Proxy().destroy_key(empty_key);
@@ -157,8 +156,8 @@ TEST(LifecycleDeathTest, ForeignBackendIsNeverUsed) {
     }
   }
   const std::string directory = std::filesystem::canonical(scratch.path()).string();
-  EXPECT_EXIT(std::_Exit(ForeignBackendIsRefused(directory) ? 0 : 1),
-              ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(std::_Exit(ForeignBackendIsRefused(directory) ? 0 : 1), ::testing::ExitedWithCode(0),
+              "");
 }
 
 }  // namespace

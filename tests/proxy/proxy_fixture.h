@@ -35,8 +35,8 @@ struct TraceLine {
 };
 
 inline void PrintTo(const TraceLine& line, std::ostream* out) {
-  *out << "{\"" << std::string(line.text.begin(), line.text.end()) << "\", " << line.code
-       << ", " << line.error << "}";
+  *out << "{\"" << std::string(line.text.begin(), line.text.end()) << "\", " << line.code << ", "
+       << line.error << "}";
 }
 
 // Everything traced since the last Clear, and xmlsec1's error reports.
@@ -122,8 +122,8 @@ class ProxyLibrary {
 // UTF-16 (in wchar_t units) of UTF-8 text.
 inline std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return std::wstring();
-  const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                        nullptr, 0);
+  const int units =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<std::size_t>(units), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), units);
   return wide;
@@ -145,13 +145,13 @@ inline std::string Narrow(const std::wstring& wide) {
 inline PCCERT_CONTEXT StoredCertificate(TestStores& stores, const Credential& credential,
                                         const TestStores::AddOptions& options) {
   stores.Add("My", credential, options);
-  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG,
-                                   L"My");
+  HCERTSTORE store =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My");
   const Bytes hash = credential.Sha1();
   CRYPT_HASH_BLOB blob{static_cast<DWORD>(hash.size()), const_cast<BYTE*>(hash.data())};
-  PCCERT_CONTEXT context = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
-                                                      CERT_FIND_SHA1_HASH, &blob, nullptr);
+  PCCERT_CONTEXT context =
+      CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &blob, nullptr);
   CertCloseStore(store, 0);
   EXPECT_NE(context, nullptr) << "certificate not found in the test store";
   return context;
@@ -232,8 +232,8 @@ class XmlSecTool {
         signature_xpath.empty() ? std::string() : " --node-xpath \"" + signature_xpath + "\"";
     const std::string command = "OPENSSL_CONF='" + config_ + "' '" + BinDir() +
                                 "/xmlsec1' --verify --enabled-key-data x509 --trusted-pem '" +
-                                root_ + "' --untrusted-pem '" + intermediate_ + "'" + node +
-                                " '" + file + "'";
+                                root_ + "' --untrusted-pem '" + intermediate_ + "'" + node + " '" +
+                                file + "'";
     return RunCommand(command, output) == 0;
   }
 

@@ -52,8 +52,8 @@ TEST_F(SignatureTemplateTest, ChosenByTheExactKeyAlgorithm) {
   } cases[] = {
       {"1.2.643.7.1.1.1.1", kPair2012_256},
       {"1.2.643.7.1.1.1.2", kPair2012_512},
-      {"1.2.643.2.2.19", kPair2001},       // GOST R 34.10-2001
-      {"1.2.643.2.2.20", kPair2001},       // GOST R 34.10-94
+      {"1.2.643.2.2.19", kPair2001},        // GOST R 34.10-2001
+      {"1.2.643.2.2.20", kPair2001},        // GOST R 34.10-94
       {"1.2.840.113549.1.1.1", kPair2001},  // RSA: not refused here, the host admits GOST only
       // Identifiers that merely look like the 2012 ones fall to the last row.
       {"1.2.643.7.1.1.1.10", kPair2001},
