@@ -44,6 +44,11 @@ TEST(Module, LoadFailuresCarryTheWindowsCodes) {
     EXPECT_EQ(LoadLibraryW(Wide(row.name).c_str()), nullptr) << row.name;
     EXPECT_EQ(GetLastError(), row.error) << row.name;
   }
+  wchar_t text[128] = {};
+  ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           ERROR_MOD_NOT_FOUND, 0, text, 128, nullptr),
+            0u);
+  EXPECT_EQ(std::wstring(text), L"The specified module could not be found.\r\n");
   EXPECT_EQ(LoadLibraryW(nullptr), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
