@@ -14,10 +14,12 @@ namespace {
 const ProxyLibrary& Proxy() { return ProxyLibrary::Get(); }
 
 TEST(ExportsTest, ExactlyTheInterfaceIsExported) {
-  std::string output;
-  ASSERT_EQ(RunCommand("nm -D --defined-only '" + BinDir() + "/libQuilletProxy.so'", &output), 0);
+  ScratchDir scratch;
+  const CliResult nm = RunProgram(
+      "/usr/bin/nm", {"-D", "--defined-only", BinDir() + "/libQuilletProxy.so"}, scratch.path());
+  ASSERT_EQ(nm.status, 0) << nm.err;
   std::set<std::string> exported;
-  std::istringstream lines(output);
+  std::istringstream lines(nm.out);
   for (std::string address, type, name; lines >> address >> type >> name;) {
     exported.insert(name);
   }

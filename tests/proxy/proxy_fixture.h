@@ -20,6 +20,7 @@
 #include "proxy/quillet_proxy.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/test_stores.h"
+#include "tests/support/xmlsec_cli.h"
 
 namespace quillet::test {
 
@@ -163,19 +164,6 @@ struct CertificateFree {
 };
 using Certificate = std::unique_ptr<const CERT_CONTEXT, CertificateFree>;
 
-// Runs a command line, returning its exit status and (in *output) what it wrote to
-// standard output and standard error.
-inline int RunCommand(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char chunk[4096];
-  std::size_t got = 0;
-  output->clear();
-  while ((got = fread(chunk, 1, sizeof(chunk), pipe)) > 0) output->append(chunk, got);
-  const int status = pclose(pipe);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // A scratch directory for files the tests hand to other programs, removed afterwards.
 class ScratchDir {
  public:
@@ -207,41 +195,33 @@ class ScratchDir {
   std::string path_;
 };
 
-// The bundled xmlsec1 command-line tool as an independent verifier: it checks a signed
-// document against a trusted root and intermediate, taking the signer's certificate from
-// the signature's own KeyInfo. The GOST engine comes from an OpenSSL configuration of the
-// tool's own, never from the user's environment.
+// The bundled xmlsec1 command-line tool as an independent verifier (tests/support/
+// xmlsec_cli.h): it checks a signed document against the trusted root and the
+// intermediate, taking the signer's certificate from the signature's own KeyInfo.
 class XmlSecTool {
  public:
   XmlSecTool(const Credential& root, const Credential& intermediate) {
     root_ = scratch_.Write("root.pem", root.Pem());
     intermediate_ = scratch_.Write("intermediate.pem", intermediate.Pem());
-    config_ = scratch_.Write("openssl.cnf",
-                             "openssl_conf = quillet_conf\n"
-                             "[quillet_conf]\nengines = quillet_engines\n"
-                             "[quillet_engines]\ngost = quillet_gost\n"
-                             "[quillet_gost]\nengine_id = gost\ndefault_algorithms = ALL\n");
   }
 
   // True when xmlsec1 verifies the document's first signature (or the one the XPath
   // expression selects); *output gets what it said.
   bool Verifies(const std::string& document, std::string* output,
                 const std::string& signature_xpath = "") const {
-    const std::string file = scratch_.Write("signed.xml", document);
-    const std::string node =
-        signature_xpath.empty() ? std::string() : " --node-xpath \"" + signature_xpath + "\"";
-    const std::string command = "OPENSSL_CONF='" + config_ + "' '" + BinDir() +
-                                "/xmlsec1' --verify --enabled-key-data x509 --trusted-pem '" +
-                                root_ + "' --untrusted-pem '" + intermediate_ + "'" + node + " '" +
-                                file + "'";
-    return RunCommand(command, output) == 0;
+    std::vector<std::string> args = {"verify", "--enabled-key-data", "x509",       "--trusted-pem",
+                                     root_,    "--untrusted-pem",    intermediate_};
+    if (!signature_xpath.empty()) args.insert(args.end(), {"--node-xpath", signature_xpath});
+    args.push_back(scratch_.Write("signed.xml", document));
+    const CliResult result = RunXmlsec1(args, scratch_.path());
+    *output = result.out + result.err;
+    return result.status == 0 && result.err.find("OK") != std::string::npos;
   }
 
  private:
   ScratchDir scratch_;
   std::string root_;
   std::string intermediate_;
-  std::string config_;
 };
 
 // Tests that run with the library initialised, shut down again afterwards, with the
