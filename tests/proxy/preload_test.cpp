@@ -68,19 +68,5 @@ TEST(PreloadTest, ModuleFoundNowhereTracesFourLines) {
   EXPECT_EQ(Recorded::lines(), expected);
 }
 
-TEST(PreloadTest, SecondProbeLoadsFromTheExecutablesDirectory) {
-  // A module that only the second probe can find: a copy of a system library under a name
-  // of its own, beside this test program.
-  const std::wstring name = L"libquillet-preload-probe.so";
-  const std::string copy = Narrow(ExecutableDirectory() + L"/" + name);
-  std::filesystem::copy_file("/lib/x86_64-linux-gnu/libz.so.1", copy,
-                             std::filesystem::copy_options::overwrite_existing);
-  Recorded::Clear();
-  proxy::preloadCryptoBackend(proxy::Tracer(RecordTrace), name);
-  std::filesystem::remove(copy);
-  ASSERT_EQ(Recorded::lines().size(), 3u);
-  EXPECT_EQ(Recorded::lines()[2], (TraceLine{L"2nd probe " + Wide(copy), 0, 0}));
-}
-
 }  // namespace
 }  // namespace quillet::test
