@@ -34,11 +34,6 @@ TEST(ModulePathTest, DirectoryIsCutAtTheLastSeparator) {
   }
 }
 
-TEST(ModulePathTest, JoinUsesThePlatformSeparator) {
-  EXPECT_EQ(proxy::joinModulePath(L"/opt/quillet", L"libx.so"), L"/opt/quillet/libx.so");
-  EXPECT_EQ(proxy::joinModulePath(L".", L"libx.so"), L"./libx.so");
-}
-
 // The directory of this test program, as the second probe names it.
 std::wstring ExecutableDirectory() {
   char path[PATH_MAX] = {};
