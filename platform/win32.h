@@ -17,6 +17,7 @@
 #include "platform/cert_revocation.h"
 #include "platform/cert_store.h"
 #include "platform/cert_time_validity.h"
+#include "platform/code_page.h"
 #include "platform/crypt_string.h"
 #include "platform/crypt_types.h"
 #include "platform/debug_output.h"
@@ -26,6 +27,10 @@
 #include "platform/key_container.h"
 #include "platform/last_error.h"
 #include "platform/local_memory.h"
+#include "platform/locale_info.h"
+#include "platform/module.h"
 #include "platform/std_streams.h"
+#include "platform/version_info.h"
+#include "platform/wide_locale.h"
 #include "platform/win_types.h"
 #endif
