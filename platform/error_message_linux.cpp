@@ -36,12 +36,12 @@ constexpr SystemMessage kMessages[] = {
      "The system cannot find message text for message number 0x%1 in the message file for "
      "%2."},
     {1223, "The operation was canceled by the user."},
-    {0x80090008, "Invalid algorithm specified."},                     // NTE_BAD_ALGID
-    {0x80090016, "Keyset does not exist"},                            // NTE_BAD_KEYSET
-    {0x80090020, "An internal error occurred."},                      // NTE_FAIL
-    {0x80092004, "Cannot find object or property."},                  // CRYPT_E_NOT_FOUND
-    {0x80092009, "Cannot find the requested object."},                // CRYPT_E_NO_MATCH
-    {0x80092010, "The certificate is revoked."},                      // CRYPT_E_REVOKED
+    {0x80090008, "Invalid algorithm specified."},       // NTE_BAD_ALGID
+    {0x80090016, "Keyset does not exist"},              // NTE_BAD_KEYSET
+    {0x80090020, "An internal error occurred."},        // NTE_FAIL
+    {0x80092004, "Cannot find object or property."},    // CRYPT_E_NOT_FOUND
+    {0x80092009, "Cannot find the requested object."},  // CRYPT_E_NO_MATCH
+    {0x80092010, "The certificate is revoked."},        // CRYPT_E_REVOKED
     {0x80092011, "No Dll or exported function was found to verify revocation."},
     {0x80092012, "The revocation function was unable to check revocation for the certificate."},
     {0x80092013,
