@@ -2,7 +2,8 @@
 //
 // On Linux a module is a shared object opened with dlopen (RTLD_NOW | RTLD_LOCAL), and
 // HMODULE is its dlopen handle. "\" counts as a path separator as on Windows. A name
-// without a separator is looked for first in the program's directory, then in the
+// without a separator that names a module already loaded (by file or soname) gives that
+// module, as on Windows; otherwise it is looked for first in the program's directory, then in the
 // platform library's (the runtime directory with the bundled libraries), and only then
 // by the dynamic loader's own search (the system's libraries), as Windows looks in the
 // application's directory first. Modules are opened with RTLD_NODELETE: FreeLibrary

@@ -88,6 +88,10 @@ HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
   std::replace(name.begin(), name.end(), '\\', '/');
   struct stat info {};
   if (name.find('/') == std::string::npos) {
+    // A module of that name already loaded is the answer, as on Windows.
+    if (void* loaded = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) {
+      return static_cast<HMODULE>(loaded);
+    }
     name = SearchBareName(name);
   } else if (stat(name.c_str(), &info) != 0) {
     SetLastError(ERROR_MOD_NOT_FOUND);
