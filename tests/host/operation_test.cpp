@@ -105,8 +105,8 @@ TEST(Operations, RefuseAnActionCodeThatIsNotAString) {
       createOperation(message);
       ADD_FAILURE() << "made an operation";
     } catch (const JsonTypeError& error) {
-      EXPECT_EQ(std::string(error.what()),
-                std::string("type must be string, but is ") + message.request["actionCode"].type_name());
+      EXPECT_EQ(std::string(error.what()), std::string("type must be string, but is ") +
+                                               message.request["actionCode"].type_name());
     }
   }
 }
@@ -168,19 +168,18 @@ TEST(OperationRun, LetsAnErrorTextThatIsNotUtf8Escape) {
 TEST(SignOperation, TracesItsParametersButNeverThePassword) {
   quillet_test::TempHome home;
   std::string directory = home.logDirectory(true);
-  answerTo(
-      R"({"actionCode":"sign","xmls":["<a/>"],"storeName":"Мой","thumbprint":"ab 01",)"
-      R"("password":"secret-pin","returnSignatureOnly":"1"})");
+  answerTo(R"({"actionCode":"sign","xmls":["<a/>"],"storeName":"Мой","thumbprint":"ab 01",)"
+           R"("password":"secret-pin","returnSignatureOnly":"1"})");
   answerTo(R"({"actionCode":"sign","xmls":5})");
   closeLog();
   std::string log = quillet_test::readLog(directory);
   EXPECT_EQ(log.find("secret-pin"), std::string::npos);
   std::vector<std::string> lines = quillet_test::splitLines(log);
-  std::vector<std::string> expected = {
-      "Sign with parameters:", "\tstoreName: Мой", "\tthumbprint: ab 01",
-      "\treturnSignatureOnly: 1", "\thas password: 1",
-      "Sign with parameters:", "\tstoreName: ", "\tthumbprint: ",
-      "\treturnSignatureOnly: ", "\thas password: 0"};
+  std::vector<std::string> expected = {"Sign with parameters:",   "\tstoreName: Мой",
+                                       "\tthumbprint: ab 01",     "\treturnSignatureOnly: 1",
+                                       "\thas password: 1",       "Sign with parameters:",
+                                       "\tstoreName: ",           "\tthumbprint: ",
+                                       "\treturnSignatureOnly: ", "\thas password: 0"};
   ASSERT_EQ(lines.size(), 1 + expected.size());
   for (std::size_t i = 0; i < expected.size(); ++i) {
     std::string text = quillet_test::stampedText(lines[i + 1]).value_or(lines[i + 1]);
