@@ -11,4 +11,8 @@
 #else
 #include "platform/win_types.h"
 #include "platform/last_error.h"
+#include "platform/debug_output.h"
+#include "platform/error_message.h"
+#include "platform/local_memory.h"
+#include "platform/std_streams.h"
 #endif
