@@ -25,9 +25,11 @@
 #include "platform/file_time.h"
 #include "platform/key_container.h"
 #include "platform/last_error.h"
-#include "platform/debug_output.h"
-#include "platform/error_message.h"
 #include "platform/local_memory.h"
+#include "platform/locale_info.h"
+#include "platform/module.h"
 #include "platform/std_streams.h"
+#include "platform/version_info.h"
+#include "platform/wide_locale.h"
 #include "platform/win_types.h"
 #endif
