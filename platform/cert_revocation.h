@@ -83,7 +83,7 @@ typedef struct _CERT_REVOCATION_STATUS {
 // and stops at the first one that is revoked or cannot be checked. Returns TRUE when none
 // is revoked and all could be checked; FALSE otherwise, with the status filled and the
 // last error set as described above.
-QUILLET_API BOOL WINAPI CertVerifyRevocation(DWORD dwEncodingType, DWORD dwRevType,
-                                            DWORD cContext, PVOID rgpvContext[],
-                                            DWORD dwFlags, PCERT_REVOCATION_PARA pRevPara,
-                                            PCERT_REVOCATION_STATUS pRevStatus);
+QUILLET_API BOOL WINAPI CertVerifyRevocation(DWORD dwEncodingType, DWORD dwRevType, DWORD cContext,
+                                             PVOID rgpvContext[], DWORD dwFlags,
+                                             PCERT_REVOCATION_PARA pRevPara,
+                                             PCERT_REVOCATION_STATUS pRevStatus);

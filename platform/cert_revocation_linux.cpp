@@ -95,8 +95,12 @@ Outcome CheckOne(DWORD index, DWORD count, PVOID contexts[], DWORD flags,
     outcome.verdict = JudgeByDistributionPoints(cert.get(), issuer.get(), now, &offline);
   }
   switch (outcome.verdict.kind) {
-    case CrlVerdict::kRevoked: outcome.error = CRYPT_E_REVOKED; break;
-    case CrlVerdict::kNotRevoked: outcome.error = 0; break;
+    case CrlVerdict::kRevoked:
+      outcome.error = CRYPT_E_REVOKED;
+      break;
+    case CrlVerdict::kNotRevoked:
+      outcome.error = 0;
+      break;
     case CrlVerdict::kNoUsableCrl:
       outcome.error = offline ? CRYPT_E_REVOCATION_OFFLINE : CRYPT_E_NO_REVOCATION_CHECK;
       break;
@@ -122,8 +126,7 @@ BOOL Report(PCERT_REVOCATION_STATUS status, DWORD index, const Outcome& outcome)
 }  // namespace
 
 BOOL WINAPI CertVerifyRevocation(DWORD dwEncodingType, DWORD dwRevType, DWORD cContext,
-                                 PVOID rgpvContext[], DWORD dwFlags,
-                                 PCERT_REVOCATION_PARA pRevPara,
+                                 PVOID rgpvContext[], DWORD dwFlags, PCERT_REVOCATION_PARA pRevPara,
                                  PCERT_REVOCATION_STATUS pRevStatus) {
   if (pRevStatus == nullptr || pRevStatus->cbSize < kStatusMinimum) {
     SetLastError(E_INVALIDARG);

@@ -45,8 +45,8 @@ bool Configure(CURL* curl, const std::string& url, long milliseconds, Sink* sink
          curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L) == CURLE_OK &&
          curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
          curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, milliseconds) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE,
-                          static_cast<curl_off_t>(kMaxCrlBytes)) == CURLE_OK &&
+         curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxCrlBytes)) ==
+             CURLE_OK &&
          curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect) == CURLE_OK &&
          curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink) == CURLE_OK;
 }

@@ -40,9 +40,8 @@
 // the text written NUL-terminated and *pcchString = its length without the NUL. Too small:
 // FALSE with ERROR_MORE_DATA and *pcchString unchanged. pbBinary or pcchString NULL:
 // FALSE with ERROR_INVALID_PARAMETER. The last error is left alone on success.
-QUILLET_API BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinary,
-                                            DWORD dwFlags, LPWSTR pszString,
-                                            DWORD* pcchString);
+QUILLET_API BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinary, DWORD dwFlags,
+                                             LPWSTR pszString, DWORD* pcchString);
 
 // Decodes hex text of cchString characters (0: the text is NUL-terminated) into bytes.
 // pbBinary NULL: TRUE and *pcbBinary = the byte count, 0 when the text is not valid hex.
@@ -52,5 +51,5 @@ QUILLET_API BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinar
 // NULL: FALSE with ERROR_INVALID_PARAMETER. pdwSkip (when given) receives 0 and pdwFlags
 // CRYPT_STRING_HEX whenever the call succeeds. The last error is left alone on success.
 QUILLET_API BOOL WINAPI CryptStringToBinaryW(LPCWSTR pszString, DWORD cchString, DWORD dwFlags,
-                                            BYTE* pbBinary, DWORD* pcbBinary, DWORD* pdwSkip,
-                                            DWORD* pdwFlags);
+                                             BYTE* pbBinary, DWORD* pcbBinary, DWORD* pdwSkip,
+                                             DWORD* pdwFlags);

@@ -94,9 +94,8 @@ BOOL WINAPI CryptBinaryToStringW(const BYTE* pbBinary, DWORD cbBinary, DWORD dwF
   return TRUE;
 }
 
-BOOL WINAPI CryptStringToBinaryW(LPCWSTR pszString, DWORD cchString, DWORD dwFlags,
-                                 BYTE* pbBinary, DWORD* pcbBinary, DWORD* pdwSkip,
-                                 DWORD* pdwFlags) {
+BOOL WINAPI CryptStringToBinaryW(LPCWSTR pszString, DWORD cchString, DWORD dwFlags, BYTE* pbBinary,
+                                 DWORD* pcbBinary, DWORD* pdwSkip, DWORD* pdwFlags) {
   if (pszString == nullptr || pcbBinary == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   const DWORD format = dwFlags & ~static_cast<DWORD>(CRYPT_STRING_STRICT);
   if (format != CRYPT_STRING_HEX && format != CRYPT_STRING_HEX_ANY) {

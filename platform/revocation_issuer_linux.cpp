@@ -3,6 +3,7 @@
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 
+#include "platform/cert_context.h"
 #include "platform/cert_store.h"
 #include "platform/last_error.h"
 
@@ -14,8 +15,7 @@ const wchar_t* const kIssuerStores[] = {L"My", L"CA", L"Root"};
 // Returns the first certificate of the store that issued `cert`, or null.
 OwnedX509 FindIssuerInStore(const wchar_t* name, X509* cert) {
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG,
-                                   name);
+                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
   if (store == nullptr) return nullptr;
   OwnedX509 issuer;
   PCCERT_CONTEXT context = nullptr;

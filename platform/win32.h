@@ -17,6 +17,7 @@
 #include "platform/cert_revocation.h"
 #include "platform/cert_store.h"
 #include "platform/cert_time_validity.h"
+#include "platform/code_page.h"
 #include "platform/crypt_string.h"
 #include "platform/crypt_types.h"
 #include "platform/debug_output.h"

@@ -11,8 +11,7 @@
 namespace {
 
 constexpr DWORD kCertificateEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
-constexpr BYTE kSigningKeyUsage =
-    CERT_DIGITAL_SIGNATURE_KEY_USAGE | CERT_NON_REPUDIATION_KEY_USAGE;
+constexpr BYTE kSigningKeyUsage = CERT_DIGITAL_SIGNATURE_KEY_USAGE | CERT_NON_REPUDIATION_KEY_USAGE;
 
 // The signature algorithms a certificate's issuer may have signed it with: GOST R 34.10-94,
 // R 34.10-2001 (both with R 34.11-94) and R 34.10-2012 256 (with R 34.11-2012).
@@ -74,7 +73,7 @@ int CheckIfCertificateValid(PCCERT_CONTEXT certificate) {
   return verdict ? Ok : revocationResult(status);
 }
 
-BOOL WINAPI filterCertificate(PCCERT_CONTEXT certificate, LPARAM /*customData*/,
-                              DWORD /*flags*/, DWORD /*displayWell*/) {
+BOOL WINAPI filterCertificate(PCCERT_CONTEXT certificate, LPARAM /*customData*/, DWORD /*flags*/,
+                              DWORD /*displayWell*/) {
   return CheckIfCertificateSuitable(certificate) == Ok ? TRUE : FALSE;
 }

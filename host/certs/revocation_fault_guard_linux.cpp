@@ -85,10 +85,14 @@ class GuardHandlers {
 
 DWORD exceptionCodeOf(int signal) {
   switch (signal) {
-    case SIGSEGV: return EXCEPTION_ACCESS_VIOLATION;
-    case SIGBUS: return EXCEPTION_IN_PAGE_ERROR;
-    case SIGILL: return EXCEPTION_ILLEGAL_INSTRUCTION;
-    default: return EXCEPTION_INT_DIVIDE_BY_ZERO;
+    case SIGSEGV:
+      return EXCEPTION_ACCESS_VIOLATION;
+    case SIGBUS:
+      return EXCEPTION_IN_PAGE_ERROR;
+    case SIGILL:
+      return EXCEPTION_ILLEGAL_INSTRUCTION;
+    default:
+      return EXCEPTION_INT_DIVIDE_BY_ZERO;
   }
 }
 

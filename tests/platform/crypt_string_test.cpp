@@ -14,17 +14,16 @@ std::vector<BYTE> Sequence(int count) {
   return bytes;
 }
 
-// Renders bytes with the two-call pattern the host uses; empty optional-like flag on failure.
+// Renders bytes with the two-call pattern the host uses; false when a call fails.
 bool Render(const std::vector<BYTE>& bytes, DWORD flags, std::wstring* text) {
+  static const BYTE kNothing = 0;  // a valid pointer for zero bytes
+  const BYTE* data = bytes.empty() ? &kNothing : bytes.data();
+  const auto count = static_cast<DWORD>(bytes.size());
   DWORD size = 0;
-  if (!CryptBinaryToStringW(bytes.data(), static_cast<DWORD>(bytes.size()), flags, nullptr,
-                            &size)) {
-    return false;
-  }
+  if (!CryptBinaryToStringW(data, count, flags, nullptr, &size)) return false;
   std::wstring buffer(size, L'#');
   DWORD written = size;
-  if (!CryptBinaryToStringW(bytes.data(), static_cast<DWORD>(bytes.size()), flags,
-                            buffer.data(), &written)) {
+  if (!CryptBinaryToStringW(data, count, flags, buffer.data(), &written)) {
     return false;
   }
   EXPECT_EQ(written + 1, size);
@@ -119,14 +118,14 @@ TEST(CryptStringToBinary, RefusesTextThatIsNotHex) {
   for (const wchar_t* text : invalid) {
     SCOPED_TRACE(testing::Message() << "text \"" << text << "\"");
     DWORD size = 77;
-    ASSERT_TRUE(CryptStringToBinaryW(text, 0, CRYPT_STRING_HEX_ANY, nullptr, &size, nullptr,
-                                     nullptr));
+    ASSERT_TRUE(
+        CryptStringToBinaryW(text, 0, CRYPT_STRING_HEX_ANY, nullptr, &size, nullptr, nullptr));
     EXPECT_EQ(size, 0u) << "a sizing call on invalid text reports no bytes";
     BYTE out[8];
     DWORD capacity = sizeof out;
     SetLastError(0);
-    EXPECT_FALSE(CryptStringToBinaryW(text, 0, CRYPT_STRING_HEX_ANY, out, &capacity, nullptr,
-                                      nullptr));
+    EXPECT_FALSE(
+        CryptStringToBinaryW(text, 0, CRYPT_STRING_HEX_ANY, out, &capacity, nullptr, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
   }
 }

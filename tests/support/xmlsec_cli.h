@@ -6,15 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/run_program.h"
 #include "tests/support/test_pki.h"
 
 namespace quillet::test {
-
-struct CliResult {
-  int status = -1;  // exit status, -1 when the tool could not be run
-  std::string out;  // standard output
-  std::string err;  // standard error
-};
 
 // Runs build/bin/xmlsec1 with the arguments; `work_dir` (which must exist) receives the
 // OpenSSL configuration and the captured output.
