@@ -35,6 +35,11 @@ class VektQuilletImpl {
   // (a certificate whose revocation could not be checked counts as success) or the code.
   int verify(const std::string& document, const std::string& certificateBody);
 
+  // Lets the user choose a certificate of the current user's store `storeName` ("My" when
+  // empty) in the selection dialog and reads its thumbprint (the platform's hexadecimal
+  // text) and owner. Returns 0 or the result code; the texts are complete only on 0.
+  int promptCertificate(std::wstring storeName, std::wstring& thumbprint, std::wstring& owner);
+
   int initCode = Ok;
   decltype(&::InitXmlSec) InitXmlSec = nullptr;
   decltype(&::ShutDownXmlSec) ShutDownXmlSec = nullptr;
