@@ -142,13 +142,14 @@ TEST_F(SignRequestTest, ThePinUnlocksTheKeyAndNeverReachesTheLog) {
   const std::string pin = "Pin-4711-secret";
   const Credential signer =
       session_.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(pin));
-  const std::vector<nlohmann::json> answers = session_.AskAll(
-      {SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", pin),
-       SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "wrong-pin"),
-       SignRequest({SampleDocument(1)}, signer.Sha1Hex())});
+  const std::vector<nlohmann::json> answers =
+      session_.AskAll({SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", pin),
+                       SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "wrong-pin"),
+                       SignRequest({SampleDocument(1)}, signer.Sha1Hex())});
   EXPECT_EQ(ContentOf(answers[0]).size(), 1u);
   EXPECT_EQ(answers[1], ErrorOf(201));
-  EXPECT_EQ(answers[2], ErrorOf(201));
+  // No PIN for a protected key: the key cannot be made at all.
+  EXPECT_EQ(answers[2], ErrorOf(202));
   const std::string log = session_.LogText();
   EXPECT_EQ(log.find(pin), std::string::npos);
   EXPECT_EQ(log.find("wrong-pin"), std::string::npos);
@@ -158,8 +159,12 @@ TEST_F(SignRequestTest, ThePinUnlocksTheKeyAndNeverReachesTheLog) {
 }
 
 TEST_F(SignRequestTest, RevocationThatCannotBeCheckedStillSigns) {
-  // No CRL anywhere: the check answers 11 and signing goes on.
-  const Credential unknown = session_.AddSigner();
+  // Issued by a CA that is in none of the stores: no CRL can be found for it, the check
+  // answers 11 and signing goes on.
+  session_.TrustPki();
+  const Credential unknown =
+      session_.pki().Issue(CertOptions(), session_.pki().CaWithKey(KeyType::kGost2012_256));
+  session_.stores().Add("My", unknown);
   EXPECT_EQ(ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, unknown.Sha1Hex()))).size(),
             1u);
   EXPECT_TRUE(ContainsInOrder(session_.LogTexts(), {"ERROR=11 (< CheckIfCertificateValid"}));
@@ -208,8 +213,8 @@ TEST_F(SignRequestTest, CertificateChecksRefuseOrLetThrough) {
 
 TEST_F(SignRequestTest, FailuresAnswerWithTheirCodeAndSignNothing) {
   const Credential signer = session_.AddSigner();
-  const Credential keyless = session_.AddSigner(KeyType::kGost2012_256,
-                                                TestStores::AddOptions().NoKey());
+  const Credential keyless =
+      session_.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().NoKey());
   const std::string thumbprint = signer.Sha1Hex();
   struct Case {
     const char* what;
@@ -225,8 +230,8 @@ TEST_F(SignRequestTest, FailuresAnswerWithTheirCodeAndSignNothing) {
       {"no key container", SignRequest({SampleDocument(1)}, keyless.Sha1Hex()), ErrorOf(200),
        "ERROR=200 (невозможно использовать ключ для подписания"},
       {"second of three malformed",
-       SignRequest({SampleDocument(1), "<a><b></a>", SampleDocument(3)}, thumbprint),
-       ErrorOf(209), "ERROR=209 (ошибка подписания документа"},
+       SignRequest({SampleDocument(1), "<a><b></a>", SampleDocument(3)}, thumbprint), ErrorOf(209),
+       "ERROR=209 (ошибка подписания документа"},
       {"other declared encoding",
        SignRequest({"<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>"}, thumbprint),
        ErrorOf(210), "ERROR=210 (ошибка подписания документа"},

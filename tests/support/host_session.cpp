@@ -34,6 +34,9 @@ void HostSession::TrustPki() {
   if (pki_trusted_) return;
   stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
   stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
+  // A CRL that revokes nothing, so that the revocation of what the intermediate issued can
+  // be checked.
+  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {}), "intermediate");
   pki_trusted_ = true;
 }
 
@@ -104,9 +107,8 @@ void HostSession::ClearLog() const {
   }
 }
 
-nlohmann::json SignRequest(const std::vector<std::string>& documents,
-                           const std::string& thumbprint, const std::string& store,
-                           const std::string& password) {
+nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+                           const std::string& store, const std::string& password) {
   nlohmann::json request = {{"actionCode", "sign"}, {"xmls", documents}};
   if (!thumbprint.empty()) request["thumbprint"] = thumbprint;
   if (!store.empty()) request["storeName"] = store;

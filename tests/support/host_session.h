@@ -44,16 +44,16 @@ class HostSession {
   TestPki& pki() { return pki_; }
 
   // A signing certificate of the key type issued by the PKI's intermediate and put into the
-  // store with its key; the PKI's root goes to "Root" and the intermediate to "CA" first, so
-  // that the certificate's chain is trusted as on a user's machine.
+  // store with its key; TrustPki() first, so that the certificate's chain is trusted and its
+  // revocation can be checked as on a user's machine.
   Credential AddSigner(KeyType type = KeyType::kGost2012_256,
-                       const TestStores::AddOptions& options = {},
-                       const std::string& store = "My");
+                       const TestStores::AddOptions& options = {}, const std::string& store = "My");
   // The same for a certificate made from the options.
   Credential AddCertificate(const CertOptions& cert_options,
                             const TestStores::AddOptions& options = {},
                             const std::string& store = "My");
-  // Puts the PKI's root into "Root" and its intermediate into "CA" (once).
+  // Puts the PKI's root into "Root" and its intermediate with a CRL of it that revokes
+  // nothing into "CA" (once).
   void TrustPki();
 
   // How the host is run for this user: HOME and XDG_DATA_HOME of the session, the program
@@ -87,9 +87,8 @@ class HostSession {
 
 // A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
 // store name and password; an empty text leaves its parameter out.
-nlohmann::json SignRequest(const std::vector<std::string>& documents,
-                           const std::string& thumbprint, const std::string& store = "",
-                           const std::string& password = "");
+nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+                           const std::string& store = "", const std::string& password = "");
 // A "verify" request.
 nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body = "");
 
