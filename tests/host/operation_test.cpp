@@ -107,8 +107,8 @@ TEST(Operations, RefuseAnActionCodeThatIsNotAString) {
       createOperation(message);
       ADD_FAILURE() << "made an operation";
     } catch (const JsonTypeError& error) {
-      EXPECT_EQ(std::string(error.what()),
-                std::string("type must be string, but is ") + message.request["actionCode"].type_name());
+      EXPECT_EQ(std::string(error.what()), std::string("type must be string, but is ") +
+                                               message.request["actionCode"].type_name());
     }
   }
 }
@@ -170,9 +170,8 @@ TEST(OperationRun, LetsAnErrorTextThatIsNotUtf8Escape) {
 TEST(SignOperation, TracesItsParametersButNeverThePassword) {
   quillet_test::TempHome home;
   std::string directory = home.logDirectory(true);
-  answerTo(
-      R"({"actionCode":"sign","xmls":["<a/>"],"storeName":"Мой","thumbprint":"ab 01",)"
-      R"("password":"secret-pin","returnSignatureOnly":"1"})");
+  answerTo(R"({"actionCode":"sign","xmls":["<a/>"],"storeName":"Мой","thumbprint":"ab 01",)"
+           R"("password":"secret-pin","returnSignatureOnly":"1"})");
   answerTo(R"({"actionCode":"sign","xmls":5})");
   closeLog();
   std::string log = quillet_test::readLog(directory);
@@ -186,11 +185,11 @@ TEST(SignOperation, TracesItsParametersButNeverThePassword) {
     lines.emplace_back("Sign with parameters:");
     for (std::size_t k = i + 1; k < all.size() && k <= i + 4; ++k) lines.push_back(all[k]);
   }
-  std::vector<std::string> expected = {
-      "Sign with parameters:", "\tstoreName: Мой", "\tthumbprint: ab 01",
-      "\treturnSignatureOnly: 1", "\thas password: 1",
-      "Sign with parameters:", "\tstoreName: ", "\tthumbprint: ",
-      "\treturnSignatureOnly: ", "\thas password: 0"};
+  std::vector<std::string> expected = {"Sign with parameters:",   "\tstoreName: Мой",
+                                       "\tthumbprint: ab 01",     "\treturnSignatureOnly: 1",
+                                       "\thas password: 1",       "Sign with parameters:",
+                                       "\tstoreName: ",           "\tthumbprint: ",
+                                       "\treturnSignatureOnly: ", "\thas password: 0"};
   EXPECT_EQ(lines, expected);
 }
 
