@@ -4,3 +4,4 @@
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(QUILLET_MINGW_TRIPLE x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
+set(QUILLET_GCC_RUNTIME_DLL libgcc_s_seh-1.dll)
