@@ -2,9 +2,11 @@
 //
 // On Linux a module is a shared object opened with dlopen (RTLD_NOW | RTLD_LOCAL), and
 // HMODULE is its dlopen handle. "\" counts as a path separator as on Windows. A name
-// without a separator is searched the way the dynamic loader searches for the platform
-// library's own dependencies (RUNPATH $ORIGIN first: the directory of the host and the
-// bundled libraries, then the system's). Modules are opened with RTLD_NODELETE: FreeLibrary
+// without a separator that names a module already loaded (by file or soname) gives that
+// module, as on Windows; otherwise it is looked for first in the program's directory, then in the
+// platform library's (the runtime directory with the bundled libraries), and only then
+// by the dynamic loader's own search (the system's libraries), as Windows looks in the
+// application's directory first. Modules are opened with RTLD_NODELETE: FreeLibrary
 // drops the reference but the code stays mapped, since toolkit libraries (GTK) cannot be
 // unloaded safely.
 //

@@ -43,6 +43,39 @@ std::string ModulePath(HMODULE module) {
   return path;
 }
 
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+// The directory of the platform library itself: the runtime directory.
+std::string LibraryDirectory() {
+  Dl_info info{};
+  if (dladdr(reinterpret_cast<void*>(&LoadLibraryW), &info) == 0 || info.dli_fname == nullptr) {
+    return std::string();
+  }
+  char* canonical = realpath(info.dli_fname, nullptr);
+  const std::string path = canonical != nullptr ? canonical : info.dli_fname;
+  std::free(canonical);
+  return DirectoryOf(path);
+}
+
+// Where a bare module name is looked for first, as Windows looks in the application's
+// directory first: the program's directory, then the runtime directory. Returns the full
+// path of the first that holds the file, or the name itself for the loader's own search.
+// The loader's search alone is not enough: it follows the RUNPATH of whichever object
+// calls dlopen, and a sanitizer's interceptor is such an object.
+std::string SearchBareName(const std::string& name) {
+  for (const std::string& dir : {DirectoryOf(ProgramPath()), LibraryDirectory()}) {
+    struct stat info {};
+    const std::string candidate = dir + "/" + name;
+    if (!dir.empty() && stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+      return candidate;
+    }
+  }
+  return name;
+}
+
 }  // namespace
 
 HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
@@ -54,7 +87,13 @@ HMODULE LoadLibraryW(LPCWSTR lpLibFileName) {
   }
   std::replace(name.begin(), name.end(), '\\', '/');
   struct stat info {};
-  if (name.find('/') != std::string::npos && stat(name.c_str(), &info) != 0) {
+  if (name.find('/') == std::string::npos) {
+    // A module of that name already loaded is the answer, as on Windows.
+    if (void* loaded = dlopen(name.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE)) {
+      return static_cast<HMODULE>(loaded);
+    }
+    name = SearchBareName(name);
+  } else if (stat(name.c_str(), &info) != 0) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }

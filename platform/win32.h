@@ -15,6 +15,7 @@
 #include "platform/cert_key_usage.h"
 #include "platform/cert_name.h"
 #include "platform/cert_revocation.h"
+#include "platform/cert_select.h"
 #include "platform/cert_store.h"
 #include "platform/cert_time_validity.h"
 #include "platform/code_page.h"

@@ -52,8 +52,8 @@ TEST_F(LogTest, OpensTodaysFileWithASessionHeaderAndTimeStampedLines) {
   ASSERT_EQ(names.size(), 1u);
   // The file is named after the date the header shows.
   std::string date = lines[0].substr(42, 10);
-  std::string expected = "QuilletHost_" + date.substr(0, 4) + date.substr(5, 2) +
-                         date.substr(8, 2) + ".log";
+  std::string expected =
+      "QuilletHost_" + date.substr(0, 4) + date.substr(5, 2) + date.substr(8, 2) + ".log";
   EXPECT_EQ(names[0], expected);
 }
 

@@ -18,7 +18,8 @@ TEST(TextConversion, ConvertsBothWaysWithoutChange) {
   const RoundTrip cases[] = {
       {"empty", "", L""},
       {"ascii", "getVersion", L"getVersion"},
-      {"cyrillic", "\xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C",
+      {"cyrillic",
+       "\xD0\xBF\xD0\xBE\xD0\xB4\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C",
        {0x043F, 0x043E, 0x0434, 0x043F, 0x0438, 0x0441, 0x044C}},
       {"euro sign, three bytes, one unit", "\xE2\x82\xAC", {0x20AC}},
       {"byte-order mark kept", "\xEF\xBB\xBFx", {0xFEFF, L'x'}},
@@ -27,7 +28,8 @@ TEST(TextConversion, ConvertsBothWaysWithoutChange) {
       {"emoji as surrogate pair", "\xF0\x9F\x98\x80", {0xD83D, 0xDE00}},
       {"first astral character", "\xF0\x90\x80\x80", {0xD800, 0xDC00}},
       {"last code point", "\xF4\x8F\xBF\xBF", {0xDBFF, 0xDFFF}},
-      {"mixed", "\xD0\xAF \xF0\x9F\x98\x80 \xE2\x82\xAC",
+      {"mixed",
+       "\xD0\xAF \xF0\x9F\x98\x80 \xE2\x82\xAC",
        {0x042F, L' ', 0xD83D, 0xDE00, L' ', 0x20AC}},
   };
   for (const RoundTrip& c : cases) {

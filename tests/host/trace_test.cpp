@@ -53,10 +53,14 @@ TEST_F(TraceTest, WritesLinesByCodeAndSystemError) {
       {L"CertVerifyRevocation", 0, 5, {"CertVerifyRevocation"}},
       {L"проверка", 1002, 0, {"ERROR=1002 (проверка)"}},
       {L"x", -1, 0, {"ERROR=-1 (x)"}},
-      {L"load", 102, 126,
-       {"ERROR=102 (load)",
-        "\tGetLastError(0000007eh): The specified module could not be found.\r", "<unstamped>"}},
-      {L"pin", 201, 0x8010006B,
+      {L"load",
+       102,
+       126,
+       {"ERROR=102 (load)", "\tGetLastError(0000007eh): The specified module could not be found.\r",
+        "<unstamped>"}},
+      {L"pin",
+       201,
+       0x8010006B,
        {"ERROR=201 (pin)",
         "\tGetLastError(8010006bh): The card cannot be accessed because the wrong PIN was "
         "presented.\r",
@@ -77,11 +81,6 @@ TEST_F(TraceTest, AppendsTheResultMessageOnlyForANonZeroCode) {
   std::vector<std::string> expected = {
       "ERROR=10 (Error:  сертификат не найден в хранилище сертификатов)", "Store opened"};
   EXPECT_EQ(traced(), expected);
-}
-
-TEST_F(TraceTest, TakesTheTextAsAStringObjectToo) {
-  trace(std::wstring(L"> PreparePrivateKey"), 0, 0);
-  EXPECT_EQ(traced(), std::vector<std::string>{"> PreparePrivateKey"});
 }
 
 TEST(SystemErrorText, GivesTheSystemsTextWithItsLineBreak) {

@@ -20,8 +20,7 @@ TEST(OutputDebugStringA, AppendsOneRecordPerCallToTheNamedFile) {
   OutputDebugStringA("");
   OutputDebugStringA("две\nстроки");
   OutputDebugStringA(nullptr);
-  EXPECT_EQ(quillet_test::readFile(dir.file("debugger")),
-            "{\"success\":true}\n\nдве\nстроки\n");
+  EXPECT_EQ(quillet_test::readFile(dir.file("debugger")), "{\"success\":true}\n\nдве\nстроки\n");
   struct stat status;
   ASSERT_EQ(stat(dir.file("debugger").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);

@@ -36,9 +36,9 @@ std::vector<std::string> childEnvironment(const ProcessOptions& options) {
   std::vector<std::string> result;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     std::string name = variableName(*entry);
-    bool dropped = options.environment.count(name) != 0 ||
-                   std::find(options.unset.begin(), options.unset.end(), name) !=
-                       options.unset.end();
+    bool dropped =
+        options.environment.count(name) != 0 ||
+        std::find(options.unset.begin(), options.unset.end(), name) != options.unset.end();
     if (!dropped) result.emplace_back(*entry);
   }
   for (const auto& [name, value] : options.environment) result.push_back(name + "=" + value);
@@ -107,13 +107,12 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
 
   std::vector<std::string> argumentStrings{options.program};
-  argumentStrings.insert(argumentStrings.end(), options.arguments.begin(),
-                         options.arguments.end());
+  argumentStrings.insert(argumentStrings.end(), options.arguments.begin(), options.arguments.end());
   std::vector<std::string> environmentStrings = childEnvironment(options);
   std::vector<char*> argv = pointerList(argumentStrings);
   std::vector<char*> envp = pointerList(environmentStrings);
-  int failed = posix_spawn(&pid_, options.program.c_str(), &actions, &attributes, argv.data(),
-                           envp.data());
+  int failed =
+      posix_spawn(&pid_, options.program.c_str(), &actions, &attributes, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(in[0]);

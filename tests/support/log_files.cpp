@@ -31,8 +31,7 @@ ScopedEnvironment::~ScopedEnvironment() {
   }
 }
 
-TempHome::TempHome()
-    : home_("HOME", dir_.path()) {}
+TempHome::TempHome() : home_("HOME", dir_.path()) {}
 
 const std::string& TempHome::path() const { return dir_.path(); }
 

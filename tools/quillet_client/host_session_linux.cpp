@@ -104,8 +104,8 @@ bool HostSession::readExactly(char* target, std::size_t size) {
 std::optional<std::string> HostSession::receive() {
   unsigned char prefix[4];
   if (!readExactly(reinterpret_cast<char*>(prefix), sizeof prefix)) return std::nullopt;
-  std::uint32_t length = prefix[0] | prefix[1] << 8 | prefix[2] << 16 |
-                         static_cast<std::uint32_t>(prefix[3]) << 24;
+  std::uint32_t length =
+      prefix[0] | prefix[1] << 8 | prefix[2] << 16 | static_cast<std::uint32_t>(prefix[3]) << 24;
   std::string body(length, '\0');
   if (!readExactly(body.data(), body.size())) return std::nullopt;
   return body;
