@@ -4,15 +4,23 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
 #include <fcntl.h>
 #include <io.h>
 #include <wincrypt.h>
+#include <windows.h>
 #else
-#include "platform/win_types.h"
+#include "platform/cert_context.h"
+#include "platform/cert_key_usage.h"
+#include "platform/cert_name.h"
+#include "platform/cert_store.h"
+#include "platform/cert_time_validity.h"
+#include "platform/crypt_types.h"
+#include "platform/file_time.h"
+#include "platform/key_container.h"
 #include "platform/last_error.h"
 #include "platform/debug_output.h"
 #include "platform/error_message.h"
 #include "platform/local_memory.h"
 #include "platform/std_streams.h"
+#include "platform/win_types.h"
 #endif

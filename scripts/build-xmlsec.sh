@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Builds xmlsec1 with GOST support (OpenSSL back end only) from Debian's own source
 # package into build/xmlsec/, and leaves its libraries and command-line tool under
-# build/xmlsec/install/. A second run with the same source version does nothing.
+# build/xmlsec/install/. A second run with the same source version and options does
+# nothing: the source is kept in build/xmlsec/src and the stamp names what was built.
 #
-# Debian's binary libxmlsec1 is built without GOST; nothing of ours links or loads it.
+# Debian's binary libxmlsec1 is built without GOST; nothing of ours links or loads it. Its
+# back end libxmlsec1-openssl is installed too (same soname), and the xmlsec1 tool would
+# load it by bare name through libltdl, so the tool is built with its back end linked in
+# (--disable-apps-crypto-dl) and with RUNPATH $ORIGIN, so that the copy in build/bin/
+# runs on the bundled libraries beside it.
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,21 +27,28 @@ if [ ! -d src ]; then
   mv src.tmp src
 fi
 
+# --enable-openssl3-engines: xmlsec1 guards its ENGINE key loading for OpenSSL 3 with it;
+# the GOST engine is an ENGINE. --enable-crypto-dl: the signature library loads the back
+# end through xmlSecCryptoDLLoadLibrary.
+options=(--enable-gost --enable-gost2012 --enable-openssl3-engines
+  --with-openssl --without-nss --without-gnutls --without-gcrypt
+  --disable-static --disable-docs --enable-crypto-dl --disable-apps-crypto-dl
+  --with-default-crypto=openssl)
+# $ORIGIN survives make and libtool's shell evaluation only this escaped.
+origin_rpath='-Wl,-rpath,\$$ORIGIN'
+
 version=$(cd src && dpkg-parsechangelog -S Version)
-if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$version" ]; then
+wanted="$version ${options[*]} $origin_rpath"
+if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
   exit 0
 fi
 
 cd src
 [ -x configure ] || autoreconf -fi >/dev/null
-# --enable-openssl3-engines: xmlsec1 guards its ENGINE key loading for OpenSSL 3 with it;
-# the GOST engine is an ENGINE.
-./configure --prefix="$prefix" \
-  --enable-gost --enable-gost2012 --enable-openssl3-engines \
-  --with-openssl --without-nss --without-gnutls --without-gcrypt \
-  --disable-static --disable-docs --enable-crypto-dl \
-  --with-default-crypto=openssl >"$work/configure.log" 2>&1 ||
-  { tail -n 40 "$work/configure.log"; exit 1; }
-make -j"$(nproc)" >"$work/make.log" 2>&1 || { tail -n 40 "$work/make.log"; exit 1; }
+[ -f Makefile ] && make distclean >/dev/null 2>&1 || true
+rm -rf "$prefix"
+./configure --prefix="$prefix" "${options[@]}" LDFLAGS="$origin_rpath" \
+  >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log"; exit 1; }
+make -j2 >"$work/make.log" 2>&1 || { tail -n 40 "$work/make.log"; exit 1; }
 make install >"$work/install.log" 2>&1 || { tail -n 40 "$work/install.log"; exit 1; }
-echo "$version" >"$stamp"
+echo "$wanted" >"$stamp"

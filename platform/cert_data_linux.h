@@ -1,0 +1,75 @@
+// Inside the platform library: what stands behind a PCCERT_CONTEXT. The CERT_CONTEXT the
+// callers see is the first member of a ContextBlock, so that the library finds its data
+// from the pointer it handed out.
+#pragma once
+
+#include <openssl/types.h>
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/crypt_types.h"
+
+namespace quillet::platform {
+
+class CertStoreData;
+struct CertData;
+
+// The block a PCCERT_CONTEXT points at.
+struct ContextBlock {
+  CERT_CONTEXT context;
+  CertData* data;
+};
+
+// One certificate: its DER bytes, the decoded certificate and every buffer CERT_INFO
+// points into, plus the properties the store gave it.
+struct CertData {
+  ContextBlock block{};
+  CERT_INFO info{};
+  std::vector<BYTE> der;
+  X509* x509 = nullptr;
+  std::array<BYTE, 20> sha1{};
+  std::string signature_oid;
+  std::vector<BYTE> signature_params;
+  std::string key_oid;
+  std::vector<BYTE> key_params;
+  std::vector<BYTE> public_key;
+  std::vector<BYTE> serial;
+  std::vector<BYTE> issuer;
+  std::vector<BYTE> subject;
+  std::vector<std::string> extension_oids;
+  std::vector<std::vector<BYTE>> extension_values;
+  std::vector<CERT_EXTENSION> extensions;
+  // Properties; empty when absent.
+  std::wstring friendly_name;
+  std::string key_path;
+  // References of a context without a store; a store's contexts count on their store.
+  std::atomic<long> references{1};
+  CertStoreData* store = nullptr;
+  // Key container cached by CryptAcquireCertificatePrivateKey(CRYPT_ACQUIRE_CACHE_FLAG).
+  HCRYPTPROV cached_provider = 0;
+
+  CertData() = default;
+  CertData(const CertData&) = delete;
+  CertData& operator=(const CertData&) = delete;
+  ~CertData();
+};
+
+// Decodes one whole DER certificate and fills CERT_INFO and the hash. Returns null when
+// the bytes are not exactly one certificate.
+std::unique_ptr<CertData> MakeCertData(const BYTE* der, std::size_t size);
+
+// Returns the data behind a context handed out by this library.
+inline CertData* DataOf(PCCERT_CONTEXT context) {
+  return reinterpret_cast<const ContextBlock*>(context)->data;
+}
+
+// Adds a reference to a context (to its store for a store's context).
+void RetainContext(CertData* data);
+// Drops a reference to a context (to its store for a store's context).
+void ReleaseContext(CertData* data);
+
+}  // namespace quillet::platform

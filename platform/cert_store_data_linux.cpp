@@ -1,0 +1,139 @@
+#include "platform/cert_store_data_linux.h"
+
+#include <openssl/bio.h>
+#include <openssl/pem.h>
+#include <openssl/x509.h>
+
+#include <algorithm>
+#include <cctype>
+#include <mutex>
+#include <set>
+
+#include "platform/file_bytes_linux.h"
+#include "platform/store_directory_linux.h"
+#include "platform/utf16_linux.h"
+
+namespace quillet::platform {
+namespace {
+
+std::mutex& RegistryMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::set<const CertStoreData*>& Registry() {
+  static auto* stores = new std::set<const CertStoreData*>();
+  return *stores;
+}
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+bool IsCertificateFile(const std::string& name, std::string* stem) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) return false;
+  const std::string extension = Lower(name.substr(dot));
+  if (extension != ".cer" && extension != ".crt" && extension != ".pem") return false;
+  *stem = name.substr(0, dot);
+  return true;
+}
+
+// DER of the file's certificate: the first PEM certificate when the file has one, else
+// the file's bytes as they are.
+std::string CertificateDer(const std::string& bytes) {
+  if (bytes.find("-----BEGIN CERTIFICATE-----") == std::string::npos) return bytes;
+  BIO* bio = BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()));
+  X509* x509 = bio != nullptr ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
+  BIO_free(bio);
+  std::string der;
+  unsigned char* out = nullptr;
+  const int length = x509 != nullptr ? i2d_X509(x509, &out) : 0;
+  if (length > 0) der.assign(reinterpret_cast<char*>(out), static_cast<std::size_t>(length));
+  OPENSSL_free(out);
+  X509_free(x509);
+  return der;
+}
+
+std::wstring FriendlyName(const std::string& path) {
+  std::string text;
+  std::wstring name;
+  if (!ReadWholeFile(path, &text)) return name;
+  const std::size_t end = text.find_first_of("\r\n");
+  if (end != std::string::npos) text.resize(end);
+  if (!WideFromUtf8(text, &name)) name.clear();
+  return name;
+}
+
+}  // namespace
+
+CertStoreData::CertStoreData() {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  Registry().insert(this);
+}
+
+bool CertStoreData::Load(const std::string& directory) {
+  std::vector<std::string> names;
+  if (!ListDirectory(directory, &names)) return false;
+  for (const std::string& name : names) {
+    std::string stem;
+    std::string bytes;
+    if (!IsCertificateFile(name, &stem) || !ReadWholeFile(directory + "/" + name, &bytes)) {
+      continue;
+    }
+    const std::string der = CertificateDer(bytes);
+    auto data = MakeCertData(reinterpret_cast<const BYTE*>(der.data()), der.size());
+    if (data == nullptr) continue;
+    const std::string key_path = directory + "/" + stem + ".key";
+    if (PathExists(key_path)) data->key_path = key_path;
+    data->friendly_name = FriendlyName(directory + "/" + stem + ".name");
+    Add(std::move(data));
+  }
+  return true;
+}
+
+void CertStoreData::Add(std::unique_ptr<CertData> data) {
+  for (const auto& held : certificates_) {
+    if (held->sha1 == data->sha1) return;
+  }
+  data->store = this;
+  data->block.context.hCertStore = this;
+  certificates_.push_back(std::move(data));
+}
+
+long CertStoreData::IndexOf(PCCERT_CONTEXT context) const {
+  for (std::size_t i = 0; i < certificates_.size(); ++i) {
+    if (&certificates_[i]->block.context == context) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+void CertStoreData::Retain() { references_.fetch_add(1); }
+
+void CertStoreData::Release() {
+  if (references_.fetch_sub(1) != 1) return;
+  {
+    std::lock_guard<std::mutex> lock(RegistryMutex());
+    Registry().erase(this);
+  }
+  delete this;
+}
+
+bool CertStoreData::CloseHandle() {
+  long handles = open_handles_.load();
+  do {
+    if (handles <= 0) return false;
+  } while (!open_handles_.compare_exchange_weak(handles, handles - 1));
+  Release();
+  return true;
+}
+
+CertStoreData* StoreOf(HCERTSTORE handle) {
+  std::lock_guard<std::mutex> lock(RegistryMutex());
+  auto* store = static_cast<CertStoreData*>(handle);
+  return Registry().count(store) != 0 && store->open_handles() > 0 ? store : nullptr;
+}
+
+}  // namespace quillet::platform

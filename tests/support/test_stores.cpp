@@ -1,0 +1,102 @@
+#include "tests/support/test_stores.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace quillet::test {
+namespace {
+
+void SaveVariable(const char* name, std::string* value, bool* had) {
+  const char* current = std::getenv(name);
+  *had = current != nullptr;
+  if (*had) *value = current;
+}
+
+void RestoreVariable(const char* name, const std::string& value, bool had) {
+  if (had) {
+    setenv(name, value.c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+}  // namespace
+
+TestStores::TestStores() {
+  const std::filesystem::path base =
+      std::filesystem::path(QUILLET_TEST_BIN_DIR).parent_path() / "test-homes";
+  std::filesystem::create_directories(base);
+  std::string pattern = (base / "home-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    ADD_FAILURE() << "cannot make a temporary home under " << base;
+    throw std::runtime_error("no temporary home");
+  }
+  home_ = pattern;
+  SaveVariable("HOME", &old_home_, &had_home_);
+  SaveVariable("XDG_DATA_HOME", &old_data_home_, &had_data_home_);
+  setenv("HOME", home_.c_str(), 1);
+  setenv("XDG_DATA_HOME", home_.c_str(), 1);
+}
+
+TestStores::~TestStores() {
+  RestoreVariable("HOME", old_home_, had_home_);
+  RestoreVariable("XDG_DATA_HOME", old_data_home_, had_data_home_);
+  std::error_code ignored;
+  // Tests may have taken permissions away; give them back so that everything goes.
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(
+           home_, std::filesystem::directory_options::skip_permission_denied, ignored)) {
+    std::filesystem::permissions(entry.path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+  }
+  std::filesystem::remove_all(home_, ignored);
+}
+
+std::string TestStores::StoreDir(const std::string& store) const {
+  const std::string dir = home_ + "/tavlin.quillet/stores/" + store;
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+std::string TestStores::Add(const std::string& store, const Credential& credential) {
+  return Add(store, credential, AddOptions());
+}
+
+std::string TestStores::Add(const std::string& store, const Credential& credential,
+                            const AddOptions& options) {
+  const std::string stem = options.stem.empty() ? credential.Sha1Hex() : options.stem;
+  const std::string base = StoreDir(store) + "/" + stem;
+  if (options.pem) {
+    WriteFileBytes(base + ".pem", credential.Pem());
+  } else {
+    WriteFileBytes(base + ".cer", credential.Der());
+  }
+  if (options.with_key)
+    WriteFileBytes(base + ".key", TestPki::KeyPem(credential.key.get(), options.pin));
+  if (!options.friendly_name.empty()) WriteFileBytes(base + ".name", options.friendly_name + "\n");
+  return stem;
+}
+
+void TestStores::AddCrl(const std::string& store, const Bytes& crl, const std::string& stem) {
+  WriteFileBytes(StoreDir(store) + "/" + stem + ".crl", crl);
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!file) ADD_FAILURE() << "cannot write " << path;
+}
+
+void WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+}  // namespace quillet::test
