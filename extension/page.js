@@ -43,7 +43,8 @@ function setStatus(state, text) {
 // success and with undefined on an error answer or a failed channel.
 async function run(request, describeSuccess) {
   setStatus('pending', `${request.actionCode}: waiting for the host…`);
-  $('request').textContent = shown(request);
+  // The PIN is never shown.
+  $('request').textContent = shown(request.password ? { ...request, password: '…' } : request);
   $('answer').textContent = '';
   let answer;
   try {
