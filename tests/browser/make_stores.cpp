@@ -5,8 +5,8 @@
 //    "signers": {"plain": {...}, "pin": {...}}}
 // where each signer has "thumbprint" (bare hex), "certificateBody" (Base64 DER),
 // "owner" (the certificate's common name) and "pin" (empty for a key without one).
-#include <nlohmann/json.hpp>
 #include <openssl/evp.h>
+#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <iostream>
@@ -85,11 +85,11 @@ int main(int argc, char** argv) {
     WriteFileBytes(pemDir + "/root.pem", pki.root().Pem());
     WriteFileBytes(pemDir + "/intermediate.pem", pki.intermediate().Pem());
 
-    const nlohmann::json out = {
-        {"root", pemDir + "/root.pem"},
-        {"intermediate", pemDir + "/intermediate.pem"},
-        {"signers", {{"plain", SignerJson(plain, plainOwner, "")},
-                     {"pin", SignerJson(pinned, pinOwner, pin)}}}};
+    const nlohmann::json out = {{"root", pemDir + "/root.pem"},
+                                {"intermediate", pemDir + "/intermediate.pem"},
+                                {"signers",
+                                 {{"plain", SignerJson(plain, plainOwner, "")},
+                                  {"pin", SignerJson(pinned, pinOwner, pin)}}}};
     std::cout << out.dump() << '\n';
     return 0;
   } catch (const std::exception& error) {

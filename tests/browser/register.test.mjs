@@ -1,12 +1,12 @@
 // The registration command (tools/browser/register-host.sh) against each browser's
 // documented manifest form and per-user directory, in a home of the test's own.
 import assert from 'node:assert/strict';
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';
 import { describe, test } from 'node:test';
 
-import { BIN_DIR, EXTENSION_ID, HOST_NAME, SOURCE_DIR, freshDir, register } from './lib/setup.mjs';
+import { BIN_DIR, EXTENSION_ID, HOST_NAME, SOURCE_DIR, WORK_DIR, freshDir, register } from './lib/setup.mjs';
 
 const HOST = path.join(BIN_DIR, 'QuilletHost');
 const CHROMIUM_KEYS = ['allowed_origins', 'description', 'name', 'path', 'type'];
@@ -162,4 +162,79 @@ describe('unregistration', () => {
 test('extension-id.sh computes the ID Chromium gives the sample extension', () => {
   const printed = execFileSync('bash', [path.join(SOURCE_DIR, 'tools/browser/extension-id.sh')], { encoding: 'utf8' });
   assert.equal(printed.trim(), EXTENSION_ID);
+});
+
+// The Windows command needs a Windows command interpreter: Wine's, when it is installed.
+function findWine() {
+  for (const candidate of ['/usr/lib/wine/wine64', '/usr/bin/wine64', '/usr/bin/wine']) {
+    if (fs.existsSync(candidate)) return candidate;
+  }
+  return null;
+}
+
+describe('Windows registration (register-host.cmd under Wine)', () => {
+  const wine = findWine();
+  const keys = ['Chromium', 'Google\\Chrome', 'Mozilla'].map((browser) =>
+    `HKCU\\Software\\${browser}\\NativeMessagingHosts\\${HOST_NAME}`);
+  let env;
+  let prefix;
+  const run = (args) => spawnSync(wine, args, { env, encoding: 'utf8', cwd: path.dirname(prefix), timeout: 120_000 });
+  // The manifest path a registry key names, or null when the key does not exist.
+  const keyValue = (key) => {
+    const match = run(['reg', 'query', key]).stdout.match(/REG_SZ\s+(.+?)\r?$/m);
+    return match ? match[1] : null;
+  };
+  // The Unix path of a C: path inside the prefix.
+  const unixPath = (windowsPath) =>
+    path.join(prefix, 'drive_c', ...windowsPath.replace(/^C:\\/i, '').split('\\'));
+
+  test('registers the three browsers\' keys with their manifests and removes them again',
+       { skip: wine === null && 'Wine is not installed' }, (t) => {
+    // One prefix per build, kept between runs: making one takes most of a minute.
+    prefix = path.join(WORK_DIR, 'wine-prefix');
+    fs.mkdirSync(WORK_DIR, { recursive: true });
+    env = { ...process.env, WINEPREFIX: prefix, WINEDEBUG: '-all', WINEDLLOVERRIDES: 'mscoree,mshtml=' };
+    // A wine server that stays up for the whole test: one started by each call would keep
+    // that call's output pipes open for seconds after it ends.
+    const server = ['wineserver64', 'wineserver'].map((name) => path.join(path.dirname(wine), name))
+      .find((candidate) => fs.existsSync(candidate));
+    if (server) {
+      spawn(server, ['-f', '-p'], { env, stdio: 'ignore', detached: true }).unref();
+      t.after(() => spawnSync(server, ['-k'], { env, stdio: 'ignore' }));
+    }
+    // The first call starts Wine's own background processes, which live as long as the
+    // server: started here, they hold none of the later calls' output pipes.
+    spawnSync(wine, ['reg', 'query', 'HKCU\\Software'], { env, stdio: 'ignore', timeout: 300_000 });
+    for (const key of keys) run(['reg', 'delete', key, '/f']);
+    assert.deepEqual(keys.map(keyValue), [null, null, null], 'a clean registry to start from');
+    const script = `Z:${path.join(SOURCE_DIR, 'tools/browser/register-host.cmd').replaceAll('/', '\\')}`;
+    const registered = run(['cmd', '/c', script, 'register', '--host', 'C:\\windows\\system32\\cmd.exe',
+                            '--extension-id', 'a'.repeat(32), '--extension-id', 'b'.repeat(32)]);
+    assert.equal(registered.status, 0, registered.stdout + registered.stderr);
+
+    const manifests = keys.map(keyValue);
+    assert.ok(manifests.every((value) => value !== null), `keys set: ${manifests}`);
+    assert.equal(manifests[0], manifests[1], 'Chromium and Chrome share one manifest');
+    const chromium = readManifest(unixPath(manifests[0]));
+    const firefox = readManifest(unixPath(manifests[2]));
+    assert.deepEqual(Object.keys(chromium).sort(), CHROMIUM_KEYS);
+    assert.deepEqual(Object.keys(firefox).sort(), FIREFOX_KEYS);
+    for (const manifest of [chromium, firefox]) {
+      assert.equal(manifest.name, HOST_NAME);
+      assert.equal(manifest.path, 'C:\\windows\\system32\\cmd.exe');
+      assert.equal(manifest.type, 'stdio');
+    }
+    assert.deepEqual(chromium.allowed_origins, ['a', 'b'].map((l) => `chrome-extension://${l.repeat(32)}/`));
+    assert.deepEqual(firefox.allowed_extensions, ['quillet-sample@tavlin']);
+
+    const unregistered = run(['cmd', '/c', script, 'unregister']);
+    assert.equal(unregistered.status, 0, unregistered.stdout + unregistered.stderr);
+    assert.deepEqual(keys.map(keyValue), [null, null, null]);
+    assert.ok(!fs.existsSync(unixPath(manifests[0])) && !fs.existsSync(unixPath(manifests[2])));
+
+    const missingHost = run(['cmd', '/c', script, 'register', '--host', 'C:\\nothing\\QuilletHost.exe']);
+    assert.equal(missingHost.status, 1);
+    assert.match(missingHost.stderr, /no host program/);
+    assert.deepEqual(keys.map(keyValue), [null, null, null]);
+  });
 });

@@ -11,7 +11,8 @@ rem   --extension-id ID           Chromium-family extension ID; repeat for sever
 rem                               (default: the sample extension)
 rem   --firefox-extension-id ID   Firefox add-on ID; repeat for several (default: the
 rem                               sample extension's)
-setlocal EnableExtensions EnableDelayedExpansion
+rem Written without "||": Wine's cmd runs its right side after a success, too.
+setlocal EnableExtensions DisableDelayedExpansion
 
 set "NAME=tavlin.quillet"
 set "DESCRIPTION=Quillet: signs and verifies XML documents with GOST certificates"
@@ -19,6 +20,8 @@ set "ACTION=%~1"
 set "HOST=%~dp0QuilletHost.exe"
 set "ORIGINS="
 set "FIREFOX_IDS="
+set "ORIGINS_SEP="
+set "FIREFOX_SEP="
 set "DIR=%LOCALAPPDATA%\Quillet"
 set "CHROMIUM_MANIFEST=%DIR%\%NAME%.chromium.json"
 set "FIREFOX_MANIFEST=%DIR%\%NAME%.firefox.json"
@@ -28,44 +31,30 @@ shift
 :options
 if "%~1"=="" goto options_done
 if "%~1"=="--host" (set "HOST=%~f2" & shift & shift & goto options)
-if "%~1"=="--extension-id" (
-  set "ORIGINS=!ORIGINS!, "chrome-extension://%~2/"" & shift & shift & goto options)
-if "%~1"=="--firefox-extension-id" (
-  set "FIREFOX_IDS=!FIREFOX_IDS!, "%~2"" & shift & shift & goto options)
+if "%~1"=="--extension-id" (call :add_origin "%~2" & shift & shift & goto options)
+if "%~1"=="--firefox-extension-id" (call :add_firefox_id "%~2" & shift & shift & goto options)
 goto usage
 :options_done
-if not defined ORIGINS set "ORIGINS=, "chrome-extension://cmdddjgdannanadllimbggeplkhejbig/""
-if not defined FIREFOX_IDS set "FIREFOX_IDS=, "quillet-sample@tavlin""
-set "ORIGINS=!ORIGINS:~2!"
-set "FIREFOX_IDS=!FIREFOX_IDS:~2!"
+if not defined ORIGINS call :add_origin cmdddjgdannanadllimbggeplkhejbig
+if not defined FIREFOX_IDS call :add_firefox_id quillet-sample@tavlin
 
 if /i "%ACTION%"=="unregister" goto unregister
 
 if not exist "%HOST%" (echo register-host.cmd: no host program at "%HOST%" 1>&2 & exit /b 1)
-if not exist "%DIR%" mkdir "%DIR%" || exit /b 1
+if not exist "%DIR%" mkdir "%DIR%"
+if not exist "%DIR%" exit /b 1
 rem JSON wants every backslash of the path doubled.
 set "JSON_HOST=%HOST:\=\\%"
-> "%CHROMIUM_MANIFEST%" (
-  echo {
-  echo   "name": "%NAME%",
-  echo   "description": "%DESCRIPTION%",
-  echo   "path": "!JSON_HOST!",
-  echo   "type": "stdio",
-  echo   "allowed_origins": [!ORIGINS!]
-  echo }
-) || exit /b 1
-> "%FIREFOX_MANIFEST%" (
-  echo {
-  echo   "name": "%NAME%",
-  echo   "description": "%DESCRIPTION%",
-  echo   "path": "!JSON_HOST!",
-  echo   "type": "stdio",
-  echo   "allowed_extensions": [!FIREFOX_IDS!]
-  echo }
-) || exit /b 1
-call :set_key "HKCU\Software\Chromium\NativeMessagingHosts\%NAME%" "%CHROMIUM_MANIFEST%" || exit /b 1
-call :set_key "HKCU\Software\Google\Chrome\NativeMessagingHosts\%NAME%" "%CHROMIUM_MANIFEST%" || exit /b 1
-call :set_key "HKCU\Software\Mozilla\NativeMessagingHosts\%NAME%" "%FIREFOX_MANIFEST%" || exit /b 1
+call :write_manifest "%CHROMIUM_MANIFEST%" allowed_origins ORIGINS
+if errorlevel 1 exit /b 1
+call :write_manifest "%FIREFOX_MANIFEST%" allowed_extensions FIREFOX_IDS
+if errorlevel 1 exit /b 1
+call :set_key "HKCU\Software\Chromium\NativeMessagingHosts\%NAME%" "%CHROMIUM_MANIFEST%"
+if errorlevel 1 exit /b 1
+call :set_key "HKCU\Software\Google\Chrome\NativeMessagingHosts\%NAME%" "%CHROMIUM_MANIFEST%"
+if errorlevel 1 exit /b 1
+call :set_key "HKCU\Software\Mozilla\NativeMessagingHosts\%NAME%" "%FIREFOX_MANIFEST%"
+if errorlevel 1 exit /b 1
 exit /b 0
 
 :unregister
@@ -76,8 +65,33 @@ if exist "%CHROMIUM_MANIFEST%" del "%CHROMIUM_MANIFEST%"
 if exist "%FIREFOX_MANIFEST%" del "%FIREFOX_MANIFEST%"
 exit /b 0
 
+:add_origin
+set "ORIGINS=%ORIGINS%%ORIGINS_SEP%"chrome-extension://%~1/""
+set "ORIGINS_SEP=, "
+exit /b 0
+
+:add_firefox_id
+set "FIREFOX_IDS=%FIREFOX_IDS%%FIREFOX_SEP%"%~1""
+set "FIREFOX_SEP=, "
+exit /b 0
+
+rem :write_manifest FILE MEMBER LIST_VARIABLE
+:write_manifest
+call set "LIST=%%%~3%%"
+rem One redirection per line: Wine's cmd does not redirect a parenthesised block.
+> "%~1" echo {
+>> "%~1" echo   "name": "%NAME%",
+>> "%~1" echo   "description": "%DESCRIPTION%",
+>> "%~1" echo   "path": "%JSON_HOST%",
+>> "%~1" echo   "type": "stdio",
+>> "%~1" echo   "%~2": [%LIST%]
+>> "%~1" echo }
+if not exist "%~1" exit /b 1
+exit /b 0
+
 :set_key
-reg add "%~1" /ve /t REG_SZ /d "%~2" /f >nul || exit /b 1
+reg add "%~1" /ve /t REG_SZ /d "%~2" /f >nul
+if errorlevel 1 exit /b 1
 echo %~1 = %~2
 exit /b 0
 
