@@ -13,6 +13,7 @@ import {
   BIN_DIR, EXTENSION_ID, HOST_NAME, browserEnv, chromiumOptions, freshDir, hostsRunningAfterWaiting,
   makeHome, register, sanitizerReports,
 } from './lib/setup.mjs';
+import { pressWhenShown, startXvfb } from './lib/display.mjs';
 import { pemOf, signWithXmlsec1, verifyWithXmlsec1 } from './lib/xmlsec.mjs';
 
 const HOST = path.join(BIN_DIR, 'QuilletHost');
@@ -23,6 +24,8 @@ const CHANNEL_ERROR = 'Error when communicating with the native messaging host.'
 const NOT_FOUND = 'Specified native messaging host not found.';
 const DOCUMENT = '<?xml version="1.0" encoding="UTF-8"?>\n<Документ><Сумма>100</Сумма></Документ>';
 const DSIG_NS = 'http://www.w3.org/2000/09/xmldsig#';
+// The title of the host's certificate selection dialog.
+const DIALOG_TITLE = 'Укажите сертификат для формирования подписи';
 // Messages of the result codes these tests meet.
 const MESSAGE = {
   cancelled: 'операция отменена пользователем',
@@ -225,6 +228,70 @@ describe('promptCertificate', () => {
     assert.equal(outcome.state, 'error');
     assert.equal(outcome.text, wrapAsError(MESSAGE.cancelled));
     assert.equal(await page.textContent('#owner'), '—');
+  });
+});
+
+describe('promptCertificate with a display', () => {
+  // A second browser whose hosts can open the selection dialog on a virtual display.
+  let xvfb;
+  let withDisplay;
+  let promptPage;
+
+  before(async () => {
+    xvfb = await startXvfb();
+    const env = { ...browserEnv(path.join(dir, 'home'), reports), DISPLAY: xvfb.display };
+    register(['register', '--host', HOST, '--user-data-dir', path.join(dir, 'profile-display')]);
+    withDisplay = await chromium.launchPersistentContext(path.join(dir, 'profile-display'), chromiumOptions(env));
+    promptPage = await withDisplay.newPage();
+    await promptPage.goto(PAGE_URL);
+    await promptPage.fill('#storeName', 'Single');
+  });
+
+  after(async () => {
+    await withDisplay?.close();
+    xvfb?.stop();
+  });
+
+  // Presses "Choose certificate…", then the key in the dialog; returns what the page shows.
+  async function chooseWith(key) {
+    await promptPage.click('#promptCertificate');
+    const answered = async () =>
+      (await promptPage.getAttribute('#status', 'data-state')) !== 'pending';
+    await pressWhenShown(xvfb.display, DIALOG_TITLE, key, answered);
+    await promptPage.waitForFunction(() => document.getElementById('status').dataset.state !== 'pending',
+                                     null, { timeout: 120_000 });
+    return promptPage.evaluate(() => ({
+      state: document.getElementById('status').dataset.state,
+      text: document.getElementById('status').textContent,
+      answer: document.getElementById('answer').textContent,
+      owner: document.getElementById('owner').textContent,
+    }));
+  }
+
+  test('Escape in the dialog: the page shows the cancellation', async () => {
+    const outcome = await chooseWith('Escape');
+    assert.equal(outcome.state, 'error');
+    assert.equal(outcome.text, wrapAsError(MESSAGE.cancelled));
+  });
+
+  test('the chosen certificate\'s owner is shown, and its thumbprint text signs as it came', async () => {
+    const signer = pki.signers.plain;
+    const chosen = await chooseWith('Return');
+    assert.equal(chosen.state, 'ok', chosen.text);
+    assert.equal(chosen.owner, signer.owner);
+    const { content } = JSON.parse(chosen.answer);
+    assert.equal(content.thumbprint.replace(/[^0-9a-f]/gi, '').toLowerCase(), signer.thumbprint);
+
+    await promptPage.click('#sign');
+    await promptPage.waitForFunction(() => document.getElementById('status').dataset.state !== 'pending',
+                                     null, { timeout: 120_000 });
+    const sent = JSON.parse(await promptPage.textContent('#request'));
+    assert.equal(sent.thumbprint, content.thumbprint, 'the thumbprint goes back unchanged');
+    assert.equal(sent.storeName, 'Single');
+    assert.equal(await promptPage.getAttribute('#status', 'data-state'), 'ok',
+                 await promptPage.textContent('#status'));
+    const check = verifyWithXmlsec1(await promptPage.inputValue('#result'), pki, dir);
+    assert.ok(check.ok, check.report);
   });
 });
 

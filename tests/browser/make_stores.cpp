@@ -1,6 +1,7 @@
 // quillet_browser_stores HOME: fills HOME (used as HOME and XDG_DATA_HOME by the browser
 // tests) with the current user's certificate stores from the test PKI, and prints what
-// the tests need to know about them as one JSON object on standard output:
+// the tests need to know about them as one JSON object on standard output (store "My"
+// holds both signers, store "Single" the plain signer alone):
 //   {"root": PEM path, "intermediate": PEM path,
 //    "signers": {"plain": {...}, "pin": {...}}}
 // where each signer has "thumbprint" (bare hex), "certificateBody" (Base64 DER),
@@ -77,6 +78,7 @@ int main(int argc, char** argv) {
     const std::string noPin;
     AddToStore(home, "My", plain, &noPin);
     AddToStore(home, "My", pinned, &pin);
+    AddToStore(home, "Single", plain, &noPin);
     AddToStore(home, "Root", pki.root(), nullptr);
     AddToStore(home, "CA", pki.intermediate(), nullptr);
 
