@@ -4,10 +4,12 @@
 #pragma once
 
 #ifdef _WIN32
+// windows.h must come before every other Windows header.
+#include <windows.h>
+
 #include <fcntl.h>
 #include <io.h>
 #include <wincrypt.h>
-#include <windows.h>
 #else
 #include "platform/cert_context.h"
 #include "platform/cert_key_usage.h"
