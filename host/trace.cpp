@@ -16,8 +16,8 @@ int trace(const wchar_t* text, int code, DWORD systemError) {
   logLine(line.str());
   if (systemError != 0) {
     std::wostringstream detail;
-    detail << L"\tGetLastError(" << std::hex << std::setw(8) << std::setfill(L'0')
-           << systemError << L"h): " << systemErrorText(systemError);
+    detail << L"\tGetLastError(" << std::hex << std::setw(8) << std::setfill(L'0') << systemError
+           << L"h): " << systemErrorText(systemError);
     logLine(detail.str());
   }
   return 0;
