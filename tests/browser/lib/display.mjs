@@ -6,6 +6,8 @@ import { spawn, spawnSync } from 'node:child_process';
 export function startXvfb() {
   const server = spawn('Xvfb', ['-displayfd', '3', '-screen', '0', '1280x1024x24', '-nolisten', 'tcp'],
                        { stdio: ['ignore', 'ignore', 'pipe', 'pipe'] });
+  // Never outlives the tests, however they end.
+  process.on('exit', () => server.kill());
   return new Promise((resolve, reject) => {
     let number = '';
     let errors = '';
