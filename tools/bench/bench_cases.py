@@ -58,8 +58,8 @@ class Cases:
         return ["sign", "--privkey-pem", f"{self.w.pki.signer_key},{self.w.pki.signer}"]
 
     def _verify_args(self):
-        return ["verify", "--enabled-key-data", "x509", "--trusted-pem", self.w.pki.root,
-                "--crl-pem", self.w.pki.crl]
+        # This xmlsec1 has no option for a CRL: it checks the chain, ours the CRL as well.
+        return ["verify", "--enabled-key-data", "x509", "--trusted-pem", self.w.pki.root]
 
     def expect_success(self, request_path, count):
         """Runs the request once and fails unless it was answered with success."""
