@@ -101,9 +101,9 @@ def _main_table(r, b):
             _ms(bp5["seconds_per_request"]) if bp5 else (None if b is None else "—")))
         growth = p5["rss_growth_kib"]
         cells = ["P5 resident-memory growth (after request 100 to the last)",
-                 _mib(growth), "—", "—", "≤ 2 MiB", "yes" if growth <= 2048 else "**no**"]
+                 f"{growth} KiB", "—", "—", "≤ 2 MiB", "yes" if growth <= 2048 else "**no**"]
         if b is not None:
-            cells.insert(2, _mib(bp5["rss_growth_kib"]) if bp5 else "—")
+            cells.insert(2, f"{bp5['rss_growth_kib']} KiB" if bp5 else "—")
         lines.append("| " + " | ".join(cells) + " |")
     return lines
 
