@@ -8,10 +8,12 @@
 #include <io.h>
 #include <wincrypt.h>
 #include <windows.h>
+#include <cryptdlg.h>
 #else
 #include "platform/cert_context.h"
 #include "platform/cert_key_usage.h"
 #include "platform/cert_name.h"
+#include "platform/cert_select.h"
 #include "platform/cert_store.h"
 #include "platform/cert_time_validity.h"
 #include "platform/crypt_types.h"
