@@ -1,1 +1,6 @@
-int main() { return 0; }
+// QuilletHost: the browser's native messaging host, on the process's standard streams.
+#include <cstdio>
+
+#include "host/entry.h"
+
+int main(int argc, char* argv[]) { return runHost(argc, argv, stdin, stdout); }

@@ -1,0 +1,26 @@
+// One request from the browser, read from the host's input: a 4-byte little-endian length N
+// followed by N bytes of UTF-8 JSON text, with nothing between messages.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+// A received request: its text and its parsed document.
+class BrowserMessage {
+ public:
+  // Reads the next message from input (a binary, unbuffered stream). Returns true with text
+  // and request filled; false when the input has ended, also inside a length or a body (a
+  // partial message is dropped). Throws std::logic_error for a read error inside a message,
+  // the JSON library's parse error for a body that is not JSON (the parser sees the bytes up
+  // to the first NUL), and std::range_error("bad conversion") for a body that is not UTF-8.
+  // Echoes the parsed request to the debugger output, re-serialised, with the value of a
+  // "password" member masked.
+  bool read(std::FILE* input);
+
+  // The whole body converted to UTF-16, followed by one NUL.
+  std::wstring text;
+  // The parsed request; null until a read succeeds.
+  nlohmann::json request;
+};

@@ -1,0 +1,35 @@
+#include "host/create_operation.h"
+
+#include <string>
+
+#include "host/certs/prompt_certificate_operation.h"
+#include "host/engine/sign_operation.h"
+#include "host/engine/verify_operation.h"
+#include "host/get_version_operation.h"
+#include "host/json_string.h"
+#include "host/unknown_operation.h"
+
+namespace {
+
+// Returns the operation named by code.
+std::unique_ptr<Operation> operationFor(const std::string& code) {
+  if (code == "sign") return std::make_unique<SignOperation>();
+  if (code == "verify") return std::make_unique<VerifyOperation>();
+  if (code == "promptCertificate") return std::make_unique<PromptCertificateOperation>();
+  if (code == "getVersion") return std::make_unique<GetVersionOperation>();
+  return std::make_unique<UnknownOperation>(code);
+}
+
+}  // namespace
+
+std::unique_ptr<Operation> createOperation(const BrowserMessage& message) {
+  const nlohmann::json& request = message.request;
+  std::unique_ptr<Operation> operation;
+  if (request.is_object() && request.contains("actionCode")) {
+    operation = operationFor(jsonString(request.at("actionCode")));
+  } else {
+    operation = std::make_unique<UnknownOperation>(std::string());
+  }
+  operation->message = &message;
+  return operation;
+}

@@ -1,0 +1,53 @@
+#include "host/engine/sign_operation.h"
+
+#include <string>
+#include <vector>
+
+#include "host/answer.h"
+#include "host/engine/sign_documents.h"
+#include "host/text_conversion.h"
+#include "host/trace.h"
+
+namespace {
+
+// Returns true when value is an array whose elements are all strings.
+bool isArrayOfStrings(const nlohmann::json& value) {
+  if (!value.is_array()) return false;
+  for (const nlohmann::json& element : value) {
+    if (!element.is_string()) return false;
+  }
+  return true;
+}
+
+// Traces the request's parameters; the password only as whether there is one.
+void traceParameters(const std::string& storeName, const std::string& thumbprint,
+                     const std::string& signatureOnly, bool hasPassword) {
+  std::wstring line = L"Sign with parameters:\n";
+  line += L"\tstoreName: " + Utf8ToWide(storeName) + L"\n";
+  line += L"\tthumbprint: " + Utf8ToWide(thumbprint) + L"\n";
+  line += L"\treturnSignatureOnly: " + Utf8ToWide(signatureOnly) + L"\n";
+  line += hasPassword ? L"\thas password: 1" : L"\thas password: 0";
+  trace(line, 0, 0);
+}
+
+}  // namespace
+
+nlohmann::json SignOperation::execute() {
+  const nlohmann::json& xmls = requiredParam("xmls");
+  std::string storeName = optionalString("storeName");
+  std::string thumbprint = optionalString("thumbprint");
+  std::string password = optionalString("password");
+  std::string signatureOnly = optionalString("returnSignatureOnly");
+  traceParameters(storeName, thumbprint, signatureOnly, !password.empty());
+  bool returnSignatureOnly = signatureOnly == "1";
+  if (!isArrayOfStrings(xmls)) {
+    return makeErrorAnswer(std::string("Параметр 'xmls' должен быть массивом строк"));
+  }
+  std::vector<std::string> documents;
+  for (const nlohmann::json& element : xmls) documents.push_back(element.get<std::string>());
+  std::vector<std::string> signedDocuments =
+      signDocuments(documents, returnSignatureOnly, storeName, thumbprint, password);
+  nlohmann::json answer = makeSuccessAnswer();
+  answer["content"] = signedDocuments;
+  return answer;
+}

@@ -1,0 +1,10 @@
+// Verifying a document with the signing engine, between the "verify" operation and the
+// engine.
+#pragma once
+
+#include <string>
+
+// Verifies the signature of document (UTF-8 XML text), with certificateBody (Base64 DER,
+// empty for none) as an additional verification key. Returns on success; throws a
+// ResultError with the code's message otherwise.
+void verifyDocument(const std::string& document, const std::string& certificateBody);

@@ -1,0 +1,13 @@
+#include "host/engine/verify_operation.h"
+
+#include <string>
+
+#include "host/answer.h"
+#include "host/engine/verify_document.h"
+
+nlohmann::json VerifyOperation::execute() {
+  std::string xml = xmlParam();
+  std::string certificateBody = optionalString("certificateBody");
+  verifyDocument(xml, certificateBody);
+  return makeSuccessAnswer();
+}

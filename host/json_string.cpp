@@ -1,0 +1,9 @@
+#include "host/json_string.h"
+
+JsonTypeError::JsonTypeError(const nlohmann::json& value)
+    : std::domain_error(std::string("type must be string, but is ") + value.type_name()) {}
+
+std::string jsonString(const nlohmann::json& value) {
+  if (!value.is_string()) throw JsonTypeError(value);
+  return value.get<std::string>();
+}
