@@ -8,6 +8,7 @@
 #include <string>
 
 #include <xmlsec/keys.h>
+#include <xmlsec/keysmngr.h>
 #include <xmlsec/transforms.h>
 
 #include "platform/win32.h"
@@ -57,6 +58,36 @@ bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data);
 // Attaches a DER certificate to the key (xmlSecCryptoAppKeyCertLoadMemory, DER format).
 // Returns a negative value on failure.
 int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size);
+
+// Initialises a new keys manager as the back end's default one for verification, trusting
+// what the system trusts: on Windows mscrypto's own (the system's chain engine over the
+// user's stores); on Linux the user's Root store as trusted roots and the CA store as
+// intermediates, besides OpenSSL's default trusted certificates. Returns 0, or the back
+// end's non-zero value when the manager could not be initialised. A store that cannot be
+// read, or a certificate in it that the back end cannot take, is left out: the chains it
+// would have completed do not verify.
+int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager);
+
+// Makes a key from a DER certificate (xmlSecCryptoAppKeyLoadMemory, format CertDer, no
+// password): the certificate's public key, with the certificate as its X.509 data. NULL
+// when the bytes are not a certificate the back end can take.
+xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size);
+
+// Gives a key to the default keys manager's key store, which owns it from then on.
+// Returns a negative value (the key still being the caller's) on failure.
+int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key);
+
+// Owns a certificate context handed out by the back end.
+struct CertificateContextFree {
+  void operator()(PCCERT_CONTEXT context) const { CertFreeCertificateContext(context); }
+};
+using CertificateContextPtr = std::unique_ptr<const CERT_CONTEXT, CertificateContextFree>;
+
+// Returns the certificate of a verified signing key (borrowed, not changed) as a
+// certificate context of its own: the certificate whose public key the key is, or when
+// the key's X.509 data does not name it, the data's first certificate. NULL when the key
+// has no X.509 data with a certificate.
+CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key);
 
 // The GOST algorithm pairs a template can name.
 enum class GostAlgorithm { kR3410_2012_256, kR3410_2012_512, kR3410_2001 };

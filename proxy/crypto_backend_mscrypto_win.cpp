@@ -83,6 +83,33 @@ int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size) {
   return xmlSecMSCryptoAppKeyCertLoadMemory(key, der, size, xmlSecKeyDataFormatDer);
 }
 
+// mscrypto's default keys manager verifies chains with the system's chain engine, which
+// trusts the user's Root store and takes intermediates from the CA store itself.
+int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager) {
+  return xmlSecMSCryptoAppDefaultKeysMngrInit(manager);
+}
+
+xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size) {
+  return xmlSecMSCryptoAppKeyLoadMemory(der, size, xmlSecKeyDataFormatCertDer, /*pwd=*/nullptr,
+                                        /*pwdCallback=*/nullptr, /*pwdCallbackCtx=*/nullptr);
+}
+
+int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key) {
+  return xmlSecMSCryptoAppDefaultKeysMngrAdoptKey(manager, key);
+}
+
+CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
+  xmlSecKeyDataPtr data = xmlSecKeyGetData(key, xmlSecMSCryptoKeyDataX509Id);
+  if (data == nullptr) return nullptr;
+  PCCERT_CONTEXT certificate = xmlSecMSCryptoKeyDataX509GetKeyCert(data);
+  if (certificate == nullptr && xmlSecMSCryptoKeyDataX509GetCertsSize(data) > 0) {
+    certificate = xmlSecMSCryptoKeyDataX509GetCert(data, /*pos=*/0);
+  }
+  // The key data keeps its own reference; the caller gets one of its own.
+  return CertificateContextPtr(certificate != nullptr ? CertDuplicateCertificateContext(certificate)
+                                                      : nullptr);
+}
+
 SignatureTransforms backendTransforms(GostAlgorithm algorithm) {
   switch (algorithm) {
     case GostAlgorithm::kR3410_2012_256:

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <ltdl.h>
 #include <openssl/evp.h>
+#include <openssl/x509.h>
 
 #include <climits>
 #include <cstdlib>
@@ -13,9 +14,11 @@
 #include <xmlsec/openssl/app.h>
 #include <xmlsec/openssl/crypto.h>
 #include <xmlsec/openssl/evp.h>
+#include <xmlsec/openssl/x509.h>
 
 #include "platform/key_container_linux.h"
 #include "proxy/crypto_backend.h"
+#include "proxy/user_trust_linux.h"
 
 namespace quillet::proxy {
 
@@ -115,6 +118,38 @@ bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data) {
 
 int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size) {
   return xmlSecOpenSSLAppKeyCertLoadMemory(key, der, size, xmlSecKeyDataFormatDer);
+}
+
+int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager) {
+  const int result = xmlSecOpenSSLAppDefaultKeysMngrInit(manager);
+  if (result == 0) addUserTrust(manager);
+  return result;
+}
+
+xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size) {
+  return xmlSecOpenSSLAppKeyLoadMemory(der, size, xmlSecKeyDataFormatCertDer, /*pwd=*/nullptr,
+                                       /*pwdCallback=*/nullptr, /*pwdCallbackCtx=*/nullptr);
+}
+
+int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key) {
+  return xmlSecOpenSSLAppDefaultKeysMngrAdoptKey(manager, key);
+}
+
+CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
+  xmlSecKeyDataPtr data = xmlSecKeyGetData(key, xmlSecOpenSSLKeyDataX509Id);
+  if (data == nullptr) return nullptr;
+  X509* certificate = xmlSecOpenSSLKeyDataX509GetKeyCert(data);
+  if (certificate == nullptr && xmlSecOpenSSLKeyDataX509GetCertsSize(data) > 0) {
+    certificate = xmlSecOpenSSLKeyDataX509GetCert(data, /*pos=*/0);
+  }
+  if (certificate == nullptr) return nullptr;
+  unsigned char* der = nullptr;
+  const int size = i2d_X509(certificate, &der);
+  if (size <= 0) return nullptr;
+  CertificateContextPtr context(
+      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der, size));
+  OPENSSL_free(der);
+  return context;
 }
 
 SignatureTransforms backendTransforms(GostAlgorithm algorithm) {

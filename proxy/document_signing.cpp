@@ -3,7 +3,6 @@
 #include <libxml/encoding.h>
 #include <libxml/parser.h>
 #include <libxml/tree.h>
-#include <libxml/xmlerror.h>
 #include <xmlsec/xmldsig.h>
 
 #include <memory>
@@ -34,14 +33,6 @@ struct Signing {
 int outOfMemory(const Tracer& trace) {
   trace.line(L"memory allocation failed", OutOfMemory);
   return OutOfMemory;
-}
-
-// Traces the message of libxml2's last error, if it has one, as a parse failure.
-void traceParseError(const Tracer& trace) {
-  const xmlError* error = xmlGetLastError();
-  if (error != nullptr && error->message != nullptr) {
-    trace.line(bytesAsWide(error->message), XmlParseFailed);
-  }
 }
 
 // True when the document declares an encoding that is not UTF-8 (ASCII case ignored).
@@ -112,12 +103,8 @@ int signText(const Signing& signing, const char* text, xmlSecKeyPtr key,
   std::string refused;
   XmlDocHandle doc = parseDocument(text, &refused);
   signing.trace.line(L"checking root element");
-  if (!refused.empty()) {
-    signing.trace.line(L"external entity refused: " + bytesAsWide(refused.c_str()), XmlParseFailed);
-    return XmlParseFailed;
-  }
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
-    traceParseError(signing.trace);
+    traceParseFailure(signing.trace, refused);
     return XmlParseFailed;
   }
   signing.trace.line(L"checking encoding");

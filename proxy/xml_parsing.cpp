@@ -7,6 +7,8 @@
 #include <libxml/parserInternals.h>
 #include <libxml/xmlerror.h>
 
+#include "host/result_codes.h"
+
 namespace quillet::proxy {
 namespace {
 
@@ -44,14 +46,17 @@ struct ParserCtxtFree {
 
 void refuseExternalResources() { xmlSetExternalEntityLoader(refuseEverything); }
 
-XmlDocHandle parseDocument(const char* text, std::string* refusedEntity) {
+XmlDocHandle parseDocument(const char* text, std::string* refusedEntity,
+                           DeclaredEncoding encoding) {
   xmlResetLastError();
   const std::size_t length = std::strlen(text);
   if (length == 0 || length > static_cast<std::size_t>(INT_MAX)) return nullptr;
   std::unique_ptr<xmlParserCtxt, ParserCtxtFree> context(
       xmlCreateMemoryParserCtxt(text, static_cast<int>(length)));
   if (!context) return nullptr;
-  xmlCtxtUseOptions(context.get(), kParseOptions);
+  xmlCtxtUseOptions(context.get(), encoding == DeclaredEncoding::kIgnore
+                                        ? kParseOptions | XML_PARSE_IGNORE_ENC
+                                        : kParseOptions);
   ActiveParse parse;
   parse.context = context.get();
   g_active = &parse;
@@ -65,6 +70,17 @@ XmlDocHandle parseDocument(const char* text, std::string* refusedEntity) {
   }
   if (!context->wellFormed) return nullptr;
   return doc;
+}
+
+void traceParseFailure(const Tracer& trace, const std::string& refusedEntity) {
+  if (!refusedEntity.empty()) {
+    trace.line(L"external entity refused: " + bytesAsWide(refusedEntity.c_str()), XmlParseFailed);
+    return;
+  }
+  const xmlError* error = xmlGetLastError();
+  if (error != nullptr && error->message != nullptr) {
+    trace.line(bytesAsWide(error->message), XmlParseFailed);
+  }
 }
 
 }  // namespace quillet::proxy

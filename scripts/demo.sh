@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The demo: signs a sample document through the real QuilletHost in build/bin/ with the
+# The demo: signs a sample document and verifies the result through the real QuilletHost in build/bin/ with the
 # tools/ client and a demo GOST certificate. Everything the demo makes lives in a demo home
 # under build/ (build/demo-home, its HOME and XDG_DATA_HOME): the user's own stores and log
 # are never touched. The first run makes a demo root CA and a demo signer with OpenSSL's
@@ -55,4 +55,14 @@ if not answer.get("success"):
     sys.exit("sign failed: " + answer.get("errorMessage", "no message"))
 print(answer["content"][0])')
 printf '%s\n' "$signed"
+
+echo "== verify the signed document"
+request=$(python3 -c 'import json,sys; print(json.dumps({"actionCode": "verify",
+  "xml": sys.argv[1]}, ensure_ascii=False))' "$signed")
+answer=$("$bin/quillet-client" "$request")
+echo "$answer"
+case "$answer" in
+  '{"success":true}') ;;
+  *) echo "verify failed" >&2; exit 1 ;;
+esac
 echo "== the host's log of this run: $demo/tavlin.quillet"

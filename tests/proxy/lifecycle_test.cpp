@@ -25,7 +25,8 @@ TEST(ExportsTest, ExactlyTheInterfaceIsExported) {
   }
   const std::set<std::string> expected = {
       "InitXmlSec", "ShutDownXmlSec", "PreparePrivateKey", "CreateSignatureTemplate",
-      "Sign",       "FreeXmlBuffer",  "DestroyKey",        "DestroyTemplate"};
+      "Sign",       "Verify",         "FreeXmlBuffer",     "DestroyKey",
+      "DestroyTemplate"};
   EXPECT_EQ(exported, expected);
 }
 

@@ -94,6 +94,7 @@ class ProxyLibrary {
     Bind(&prepare_key, "PreparePrivateKey");
     Bind(&create_template, "CreateSignatureTemplate");
     Bind(&sign, "Sign");
+    Bind(&verify, "Verify");
     Bind(&free_buffer, "FreeXmlBuffer");
     Bind(&destroy_key, "DestroyKey");
     Bind(&destroy_template, "DestroyTemplate");
@@ -106,6 +107,7 @@ class ProxyLibrary {
   PreparePrivateKeyFunction prepare_key = nullptr;
   CreateSignatureTemplateFunction create_template = nullptr;
   SignFunction sign = nullptr;
+  VerifyFunction verify = nullptr;
   FreeXmlBufferFunction free_buffer = nullptr;
   DestroyKeyFunction destroy_key = nullptr;
   DestroyTemplateFunction destroy_template = nullptr;
