@@ -16,6 +16,10 @@ void PinGtkLibraries() {
   dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
 }
 
+// Pins GTK as soon as this library is loaded: unloading GTK's libraries with ours would
+// leave GLib's type registry and threads pointing into unmapped code.
+__attribute__((constructor)) void PinGtkAtLoad() { PinGtkLibraries(); }
+
 }  // namespace
 
 bool StartGtk() {
