@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <wincrypt.h>
+#include <cryptdlg.h>
 #else
 #include "platform/cert_context.h"
 #include "platform/cert_key_usage.h"
