@@ -41,9 +41,12 @@ void loadOptionalCertificate(const Tracer& trace, xmlSecKeysMngrPtr manager,
     trace.line(L"memory allocation failed", OutOfMemory);
     return;
   }
-  const int decoded = xmlSecBase64Decode(reinterpret_cast<const xmlChar*>(base64.c_str()),
-                                         buffer.get(), static_cast<xmlSecSize>(base64.size()));
-  if (decoded <= 0) {
+  // xmlSecBase64Decode_ex is xmlSecBase64Decode with the length apart from the status
+  // (the older call is deprecated); nothing decoded counts as a failure, as before.
+  xmlSecSize decoded = 0;
+  if (xmlSecBase64Decode_ex(reinterpret_cast<const xmlChar*>(base64.c_str()), buffer.get(),
+                            static_cast<xmlSecSize>(base64.size()), &decoded) < 0 ||
+      decoded == 0) {
     trace.line(L"xmlSecBase64Decode failed", CertificateLoadFailed);
     return;
   }

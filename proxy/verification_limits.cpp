@@ -30,7 +30,7 @@ bool enableTransformsButXslt(xmlSecDSigCtxPtr context) {
     if (transform == nullptr || isXslt(transform)) continue;
     if (xmlSecDSigCtxEnableSignatureTransform(context, transform) < 0 ||
         xmlSecDSigCtxEnableReferenceTransform(context, transform) < 0 ||
-        xmlSecPtrListAdd(retrieval, const_cast<xmlSecTransformKlass*>(transform)) < 0) {
+        xmlSecPtrListAdd(retrieval, const_cast<void*>(static_cast<const void*>(transform))) < 0) {
       return false;
     }
   }
