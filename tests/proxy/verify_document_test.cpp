@@ -63,7 +63,9 @@ TEST_F(VerifyTest, FailuresOfTheDocumentAndItsSignature) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     EXPECT_EQ(VerifyWith(c.document), c.code);
-    if (c.code == 215) EXPECT_EQ(Recorded::lines(), Bare(215));
+    if (c.code == 215) {
+      EXPECT_EQ(Recorded::lines(), Bare(215));
+    }
   }
   // The check is asked about a valid signature only.
   EXPECT_TRUE(CheckRecord::Get().certificates.empty());
@@ -124,7 +126,9 @@ TEST_F(VerifyTest, OnlyTheFirstSignatureInDocumentOrderCounts) {
 
 TEST_F(VerifyTest, TheRootElementIsExaminedFirst) {
   // A root that is itself a signature, holding a valid signed document inside its Object.
-  const std::string inner = SignedBy(KeyType::kGost2012_256, kDocument);
+  std::string inner = SignedBy(KeyType::kGost2012_256, kDocument);
+  // Without its XML declaration, so that it can stand inside another element.
+  if (inner.rfind("<?xml", 0) == 0) inner = inner.substr(inner.find("?>") + 2);
   const std::string outer =
       "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><Object>" + inner +
       "</Object></Signature>";
