@@ -20,6 +20,7 @@ using LPWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
 using LPVOID = void*;
 using LPCVOID = const void*;
+using PVOID = void*;
 using PBYTE = BYTE*;
 using LPBYTE = BYTE*;
 using LPDWORD = DWORD*;

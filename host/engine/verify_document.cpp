@@ -1,9 +1,11 @@
 #include "host/engine/verify_document.h"
 
+#include "host/engine/vekt_quillet_impl.h"
 #include "host/result_codes.h"
 #include "host/result_error.h"
 
-void verifyDocument(const std::string& /*document*/, const std::string& /*certificateBody*/) {
-  // The signing engine is not part of the host yet: no document can be verified.
-  throw ResultError(UnexpectedError);
+void verifyDocument(const std::string& document, const std::string& certificateBody) {
+  VektQuilletImpl engine;
+  const int result = engine.verify(document, certificateBody);
+  if (result != Ok) throw ResultError(result);
 }

@@ -85,6 +85,12 @@ TEST_F(KeyContainerTest, PinIsCheckedWhereItIsSet) {
     EXPECT_FALSE(SetPin(provider, wrong)) << wrong;
     EXPECT_EQ(GetLastError(), SCARD_W_WRONG_CHV) << wrong;
   }
+  wchar_t text[128] = {};
+  EXPECT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                           GetLastError(), 0, text, 128, nullptr),
+            0u);
+  EXPECT_EQ(std::wstring(text),
+            L"The card cannot be accessed because the wrong PIN was presented.\r\n");
   EXPECT_TRUE(SetPin(provider, pin));
   EXPECT_TRUE(KeyMatches(provider, leaf));
   // A wrong PIN afterwards locks the container again.

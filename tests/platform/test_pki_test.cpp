@@ -6,6 +6,10 @@
 #include <openssl/objects.h>
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
+#include <openssl/x509v3.h>
+
+#include <string>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -72,6 +76,55 @@ TEST(TestPki, PatchedOidGivesTheGost94SignatureAlgorithm) {
   ASSERT_NE(context, nullptr);
   EXPECT_STREQ(context->pCertInfo->SignatureAlgorithm.pszObjId, "1.2.643.2.2.4");
   CertFreeCertificateContext(context);
+}
+
+TEST(TestPki, CrlRevokesWithEveryReasonAndVerifies) {
+  TestPki pki;
+  std::vector<Revocation> revoked = {{0x5000, kNoReason}};
+  for (int reason : {0, 1, 2, 3, 4, 5, 6, 8, 9, 10}) revoked.push_back({0x5001 + reason, reason});
+  const Bytes der = pki.MakeCrl(pki.intermediate(), revoked);
+  const unsigned char* cursor = der.data();
+  X509_CRL* crl = d2i_X509_CRL(nullptr, &cursor, static_cast<long>(der.size()));
+  ASSERT_NE(crl, nullptr);
+  EXPECT_EQ(X509_CRL_verify(crl, pki.intermediate().key.get()), 1);
+  EXPECT_EQ(
+      X509_NAME_cmp(X509_CRL_get_issuer(crl), X509_get_subject_name(pki.intermediate().cert.get())),
+      0);
+  STACK_OF(X509_REVOKED)* entries = X509_CRL_get_REVOKED(crl);
+  ASSERT_EQ(sk_X509_REVOKED_num(entries), static_cast<int>(revoked.size()));
+  for (const Revocation& expected : revoked) {
+    bool seen = false;
+    for (int i = 0; i < sk_X509_REVOKED_num(entries); ++i) {
+      X509_REVOKED* entry = sk_X509_REVOKED_value(entries, i);
+      if (ASN1_INTEGER_get(X509_REVOKED_get0_serialNumber(entry)) != expected.serial) continue;
+      seen = true;
+      auto* reason = static_cast<ASN1_ENUMERATED*>(
+          X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, nullptr, nullptr));
+      EXPECT_EQ(reason != nullptr ? ASN1_ENUMERATED_get(reason) : kNoReason, expected.reason);
+      ASN1_ENUMERATED_free(reason);
+    }
+    EXPECT_TRUE(seen) << expected.serial;
+  }
+  X509_CRL_free(crl);
+}
+
+TEST(TestPki, CrlDistributionPointCarriesTheUrl) {
+  TestPki pki;
+  CertOptions options;
+  options.crl_url = "http://127.0.0.1:8080/issuing.crl";
+  const Credential leaf = pki.Issue(options);
+  auto* points = static_cast<CRL_DIST_POINTS*>(
+      X509_get_ext_d2i(leaf.cert.get(), NID_crl_distribution_points, nullptr, nullptr));
+  ASSERT_NE(points, nullptr);
+  ASSERT_EQ(sk_DIST_POINT_num(points), 1);
+  const DIST_POINT* point = sk_DIST_POINT_value(points, 0);
+  ASSERT_NE(point->distpoint, nullptr);
+  const GENERAL_NAME* name = sk_GENERAL_NAME_value(point->distpoint->name.fullname, 0);
+  ASSERT_EQ(name->type, GEN_URI);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(
+                ASN1_STRING_get0_data(name->d.uniformResourceIdentifier))),
+            options.crl_url);
+  CRL_DIST_POINTS_free(points);
 }
 
 }  // namespace

@@ -54,6 +54,8 @@ class ChildProcess {
   // Closes standard input, reads both outputs to their end, and waits for the child.
   // Standard output already taken by readExactly is not repeated.
   ProcessOutcome finish();
+  // The child's process id.
+  pid_t pid() const { return pid_; }
 
  private:
   // Reads from whichever of standard output and error has data, appending to the buffers.

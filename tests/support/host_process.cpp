@@ -10,7 +10,7 @@ std::string hostProgram() { return binDirectory() + "/QuilletHost"; }
 
 ProcessOptions hostProcessOptions(const HostOptions& options) {
   ProcessOptions process;
-  process.program = hostProgram();
+  process.program = options.program.empty() ? hostProgram() : options.program;
   process.arguments = options.arguments;
   process.environment = options.environment;
   process.withoutInput = options.withoutInput;

@@ -19,6 +19,7 @@ std::string hostProgram();
 // How to run the host. HOME, XDG_DATA_HOME and QUILLET_DEBUG_OUTPUT are never inherited from
 // the test: only those given here reach the host (so no test writes the developer's log).
 struct HostOptions {
+  std::string program;  // the host to run; empty: hostProgram()
   std::vector<std::string> arguments;
   std::map<std::string, std::string> environment;
   bool withoutInput = false;  // start the host with its standard input closed
@@ -44,6 +45,8 @@ class HostProcess {
   void closeOutput() { child_.closeOutput(); }
   // Ends the input, collects the rest and waits for the host.
   ProcessOutcome finish() { return child_.finish(); }
+  // The host's process id.
+  pid_t pid() const { return child_.pid(); }
 
  private:
   ChildProcess child_;

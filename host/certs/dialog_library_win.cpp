@@ -1,0 +1,3 @@
+#include "host/certs/dialog_library.h"
+
+const wchar_t* dialogLibraryName() { return L"cryptdlg.dll"; }

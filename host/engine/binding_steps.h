@@ -1,0 +1,23 @@
+// The steps an engine takes while it binds itself to the signature library: each one is a
+// small function of its own so that it can be tested apart from the others.
+#pragma once
+
+#include <string>
+
+// Returns the C runtime locale name built from the user's default locale, of the form
+// language_country.codepage (for example "Russian_Russia.1251"); parts that cannot be read
+// are left out with their separator.
+std::wstring userLocaleName();
+
+// Writes "Plugin version (NM): a.b.c.d" to the trace when the file at `path` carries a
+// version record; writes nothing otherwise.
+void traceFileVersion(const std::wstring& path);
+
+// Cuts the file name off `path` in place: the last backslash ends the directory, or failing
+// that the last slash; a path with neither becomes ".".
+void cutFileName(std::wstring& path);
+
+// Cuts the file name off `hostPath`, then loads every dependency library by full path from
+// that directory, in order, tracing each probe. Returns 0 when all loaded, otherwise the
+// 1-based position of the first library that failed (the rest are not tried).
+int preloadDependencies(std::wstring& hostPath);

@@ -1,0 +1,34 @@
+// Inside the platform library on Linux: what a set of CRLs says about one certificate.
+#pragma once
+
+#include <openssl/x509.h>
+
+#include <ctime>
+
+#include "platform/openssl_owned_linux.h"
+#include "platform/win_types.h"
+
+namespace quillet::platform {
+
+// The verdict of the CRLs on a certificate.
+struct CrlVerdict {
+  enum Kind { kNoUsableCrl, kNotRevoked, kRevoked };
+  Kind kind = kNoUsableCrl;
+  // The CRL reason of the entry (CRL_REASON_*), with kRevoked.
+  DWORD reason = 0;
+  // Seconds since the newest usable CRL was issued, with kNotRevoked and kRevoked.
+  DWORD freshness_seconds = 0;
+};
+
+// Returns true when the CRL is one of the issuer's, current at `now`, and trustworthy: its
+// issuer name is the issuer's subject, it is not a delta CRL, the issuer's key usage (when it
+// has one) allows CRL signing, its signature verifies with the issuer's key, thisUpdate lies
+// before `now` and nextUpdate (when present) after it.
+bool IsUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now);
+
+// Looks the certificate up in those of the CRLs that are usable (IsUsableCrl). kRevoked with
+// the entry's reason when one lists it (CRL_REASON_UNSPECIFIED when the entry has no reason),
+// kNotRevoked when usable CRLs exist and none lists it, kNoUsableCrl when none is usable.
+CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::time_t now);
+
+}  // namespace quillet::platform

@@ -1,0 +1,26 @@
+// Inside the platform library on Linux: where the revocation provider gets CRLs from, the
+// .crl files of the user's stores and the certificate's CRL distribution points.
+#pragma once
+
+#include <openssl/x509.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/openssl_owned_linux.h"
+
+namespace quillet::platform {
+
+// Appends the CRLs that bytes hold: one DER CRL (the whole of the bytes), or every CRL of a
+// PEM text. Bytes that hold neither add nothing.
+void DecodeCrls(const std::string& bytes, OwnedCrls* crls);
+
+// Appends the CRLs of the .crl files (name ending in .crl, any letter case; in file name
+// order) in the current user's stores My, CA and Root. Unreadable files add nothing.
+void AppendStoreCrls(OwnedCrls* crls);
+
+// Returns the http URLs of the certificate's CRL distribution points (full names only), in
+// the certificate's order. Other schemes (ldap, https, file, ...) are left out.
+std::vector<std::string> HttpDistributionPoints(X509* cert);
+
+}  // namespace quillet::platform

@@ -1,0 +1,104 @@
+// The seam between the library and xmlsec1's crypto back end: mscrypto (CryptoAPI) on
+// Windows, OpenSSL with the GOST engine on Linux. Everything the library does with the
+// back end directly goes through these few calls; crypto_backend_<name>_<platform>.cpp
+// implements them once per back end, and the build picks the platform's file.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include <xmlsec/keys.h>
+#include <xmlsec/keysmngr.h>
+#include <xmlsec/transforms.h>
+
+#include "platform/win32.h"
+
+namespace quillet::proxy {
+
+// The name of the back end's module that the preload loads (without directory).
+std::wstring backendModuleName();
+
+// Makes xmlsec1's dynamic loading (started by xmlSecInit) find the back end that ships
+// with this library before any other copy installed on the system.
+void backendPrepareLoading();
+
+// Returns true when the crypto functions xmlsec1 loaded are those of the back end this
+// library is linked with (and calls directly), not those of another copy.
+bool backendLoadedIsLinked();
+
+// Key material on its way from a certificate to a signing key: the certificate's private
+// key, held through its key container.
+struct BackendKeyData;
+
+// Releases key material that never became a key's value.
+struct BackendKeyDataDeleter {
+  void operator()(BackendKeyData* data) const;
+};
+using BackendKeyDataPtr = std::unique_ptr<BackendKeyData, BackendKeyDataDeleter>;
+
+// Makes key material from the certificate (borrowed; the material keeps its own reference)
+// and its private key, with the key data kind chosen by the certificate's public key
+// algorithm. NULL when the back end cannot have the private key; the back end reports why
+// through xmlsec1's error callback.
+BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate);
+
+// Returns the key container of the material, where a PIN is set.
+HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data);
+
+// Offers the certificate to the key material as its certificate and as its key's
+// certificate. The outcome does not matter: the certificate reaches the key through
+// backendKeyCertificateLoad.
+void backendOfferCertificate(BackendKeyData* data, PCCERT_CONTEXT certificate);
+
+// Makes the material the key's value; the key owns it from then on. Returns false when the
+// key could not take it (the material is then released), reported through xmlsec1's error
+// callback.
+bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data);
+
+// Attaches a DER certificate to the key (xmlSecCryptoAppKeyCertLoadMemory, DER format).
+// Returns a negative value on failure.
+int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size);
+
+// Initialises a new keys manager as the back end's default one for verification, trusting
+// what the system trusts: on Windows mscrypto's own (the system's chain engine over the
+// user's stores); on Linux the user's Root store as trusted roots and the CA store as
+// intermediates, besides OpenSSL's default trusted certificates. Returns 0, or the back
+// end's non-zero value when the manager could not be initialised. A store that cannot be
+// read, or a certificate in it that the back end cannot take, is left out: the chains it
+// would have completed do not verify.
+int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager);
+
+// Makes a key from a DER certificate (xmlSecCryptoAppKeyLoadMemory, format CertDer, no
+// password): the certificate's public key, with the certificate as its X.509 data. NULL
+// when the bytes are not a certificate the back end can take.
+xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size);
+
+// Gives a key to the default keys manager's key store, which owns it from then on.
+// Returns a negative value (the key still being the caller's) on failure.
+int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key);
+
+// Owns a certificate context handed out by the back end.
+struct CertificateContextFree {
+  void operator()(PCCERT_CONTEXT context) const { CertFreeCertificateContext(context); }
+};
+using CertificateContextPtr = std::unique_ptr<const CERT_CONTEXT, CertificateContextFree>;
+
+// Returns the certificate of a verified signing key (borrowed, not changed) as a
+// certificate context of its own: the certificate whose public key the key is, or when
+// the key's X.509 data does not name it, the data's first certificate. NULL when the key
+// has no X.509 data with a certificate.
+CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key);
+
+// The GOST algorithm pairs a template can name.
+enum class GostAlgorithm { kR3410_2012_256, kR3410_2012_512, kR3410_2001 };
+
+// A signature transform and the digest transform that goes with it.
+struct SignatureTransforms {
+  xmlSecTransformId signature;
+  xmlSecTransformId digest;
+};
+
+// Returns the back end's transforms for the algorithm pair.
+SignatureTransforms backendTransforms(GostAlgorithm algorithm);
+
+}  // namespace quillet::proxy

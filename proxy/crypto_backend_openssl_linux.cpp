@@ -1,0 +1,170 @@
+// The crypto back end on Linux: xmlsec1's OpenSSL back end, built with GOST, with private
+// keys from the platform library's key containers (platform/key_container_linux.h).
+#include <dlfcn.h>
+#include <ltdl.h>
+#include <openssl/evp.h>
+#include <openssl/x509.h>
+
+#include <climits>
+#include <cstdlib>
+#include <string>
+
+#include <xmlsec/dl.h>
+#include <xmlsec/errors.h>
+#include <xmlsec/openssl/app.h>
+#include <xmlsec/openssl/crypto.h>
+#include <xmlsec/openssl/evp.h>
+#include <xmlsec/openssl/x509.h>
+
+#include "platform/key_container_linux.h"
+#include "proxy/crypto_backend.h"
+#include "proxy/user_trust_linux.h"
+
+namespace quillet::proxy {
+
+// On Linux the material is the key container; the private key is taken out of it when it
+// becomes the key's value, after any PIN has unlocked it. The container does not depend on
+// the certificate context staying alive.
+struct BackendKeyData {
+  HCRYPTPROV provider = 0;
+  bool release_provider = false;
+};
+
+namespace {
+
+// Reports a failed platform call through xmlsec1's error callback, as xmlsec1's own back
+// ends report theirs, with the call's system error.
+void reportPlatformError(const char* function, const char* call, DWORD error) {
+  xmlSecError(__FILE__, __LINE__, function, /*errorObject=*/nullptr, call,
+              XMLSEC_ERRORS_R_CRYPTO_FAILED, "GetLastError=0x%08lx",
+              static_cast<unsigned long>(error));
+}
+
+// Returns the directory holding this library, or the empty text when it cannot be told.
+std::string ownDirectory() {
+  Dl_info info = {};
+  if (dladdr(reinterpret_cast<void*>(&backendPrepareLoading), &info) == 0 ||
+      info.dli_fname == nullptr) {
+    return std::string();
+  }
+  char resolved[PATH_MAX];
+  const std::string path =
+      realpath(info.dli_fname, resolved) != nullptr ? resolved : info.dli_fname;
+  const std::string::size_type cut = path.rfind('/');
+  return cut == std::string::npos ? std::string(".") : path.substr(0, cut);
+}
+
+}  // namespace
+
+void BackendKeyDataDeleter::operator()(BackendKeyData* data) const {
+  if (data->release_provider) CryptReleaseContext(data->provider, /*dwFlags=*/0);
+  delete data;
+}
+
+std::wstring backendModuleName() { return L"libxmlsec1-openssl.so.1"; }
+
+// xmlsec1 asks libltdl for "libxmlsec1-openssl". libltdl looks in its user search path
+// first, then in LTDL_LIBRARY_PATH, LD_LIBRARY_PATH and the system's directories, and
+// reads a libtool archive (.la) before any .so in each. The runtime directory holds a
+// libxmlsec1-openssl.la naming the bundled back end; putting this library's own directory
+// first makes libltdl find it there before Debian's archive of its back end without GOST.
+// xmlSecInit (lt_dlinit) starts with an empty search path, so this runs after it every
+// time.
+void backendPrepareLoading() {
+  const std::string directory = ownDirectory();
+  if (!directory.empty()) lt_dlsetsearchpath(directory.c_str());
+}
+
+bool backendLoadedIsLinked() {
+  return xmlSecCryptoDLGetFunctions() == xmlSecCryptoGetFunctions_openssl();
+}
+
+BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate) {
+  HCRYPTPROV_OR_NCRYPT_KEY_HANDLE provider = 0;
+  DWORD key_spec = 0;
+  BOOL caller_frees = FALSE;
+  if (!CryptAcquireCertificatePrivateKey(certificate, /*dwFlags=*/0, /*pvParameters=*/nullptr,
+                                         &provider, &key_spec, &caller_frees)) {
+    reportPlatformError(__func__, "CryptAcquireCertificatePrivateKey", GetLastError());
+    return nullptr;
+  }
+  return BackendKeyDataPtr(new BackendKeyData{provider, caller_frees != FALSE});
+}
+
+HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data) { return data.provider; }
+
+// OpenSSL's key value data holds no certificates: the certificate reaches the key as its
+// X.509 data through backendKeyCertificateLoad.
+void backendOfferCertificate(BackendKeyData* /*data*/, PCCERT_CONTEXT /*certificate*/) {}
+
+bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data) {
+  EVP_PKEY* private_key = QuilletKeyContainerGetKey(data->provider);
+  if (private_key == nullptr) {
+    reportPlatformError(__func__, "QuilletKeyContainerGetKey", GetLastError());
+    return false;
+  }
+  data.reset();
+  xmlSecKeyDataPtr value = xmlSecOpenSSLEvpKeyAdopt(private_key);
+  if (value == nullptr) {
+    EVP_PKEY_free(private_key);
+    return false;
+  }
+  if (xmlSecKeySetValue(key, value) < 0) {
+    xmlSecKeyDataDestroy(value);
+    return false;
+  }
+  return true;
+}
+
+int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size) {
+  return xmlSecOpenSSLAppKeyCertLoadMemory(key, der, size, xmlSecKeyDataFormatDer);
+}
+
+int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager) {
+  const int result = xmlSecOpenSSLAppDefaultKeysMngrInit(manager);
+  if (result == 0) addUserTrust(manager);
+  return result;
+}
+
+xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size) {
+  return xmlSecOpenSSLAppKeyLoadMemory(der, size, xmlSecKeyDataFormatCertDer, /*pwd=*/nullptr,
+                                       /*pwdCallback=*/nullptr, /*pwdCallbackCtx=*/nullptr);
+}
+
+int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key) {
+  return xmlSecOpenSSLAppDefaultKeysMngrAdoptKey(manager, key);
+}
+
+CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
+  xmlSecKeyDataPtr data = xmlSecKeyGetData(key, xmlSecOpenSSLKeyDataX509Id);
+  if (data == nullptr) return nullptr;
+  X509* certificate = xmlSecOpenSSLKeyDataX509GetKeyCert(data);
+  if (certificate == nullptr && xmlSecOpenSSLKeyDataX509GetCertsSize(data) > 0) {
+    certificate = xmlSecOpenSSLKeyDataX509GetCert(data, /*pos=*/0);
+  }
+  if (certificate == nullptr) return nullptr;
+  unsigned char* der = nullptr;
+  const int size = i2d_X509(certificate, &der);
+  if (size <= 0) return nullptr;
+  CertificateContextPtr context(
+      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der, size));
+  OPENSSL_free(der);
+  return context;
+}
+
+SignatureTransforms backendTransforms(GostAlgorithm algorithm) {
+  switch (algorithm) {
+    case GostAlgorithm::kR3410_2012_256:
+      return {xmlSecOpenSSLTransformGostR3410_2012GostR3411_2012_256GetKlass(),
+              xmlSecOpenSSLTransformGostR3411_2012_256GetKlass()};
+    case GostAlgorithm::kR3410_2012_512:
+      return {xmlSecOpenSSLTransformGostR3410_2012GostR3411_2012_512GetKlass(),
+              xmlSecOpenSSLTransformGostR3411_2012_512GetKlass()};
+    case GostAlgorithm::kR3410_2001:
+      break;
+  }
+  return {xmlSecOpenSSLTransformGost2001GostR3411_94GetKlass(),
+          xmlSecOpenSSLTransformGostR3411_94GetKlass()};
+}
+
+}  // namespace quillet::proxy

@@ -1,0 +1,277 @@
+// "sign" requests through the real QuilletHost, its signature library and the user's
+// stores; signed documents are checked by the bundled xmlsec1 tool.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/engine/engine_test_support.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/xmlsec_cli.h"
+
+namespace quillet::test {
+namespace {
+
+class SignRequestTest : public ::testing::Test {
+ protected:
+  // True when xmlsec1 verifies the signed document against the session's PKI.
+  ::testing::AssertionResult VerifiedByXmlsec1(const std::string& signed_xml) {
+    std::string report;
+    if (VerifyWithXmlsec1(signed_xml, session_.pki().root(), {session_.pki().intermediate()},
+                          work_.path(), &report)) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << report << "\n" << signed_xml;
+  }
+
+  HostSession session_;
+  quillet_test::TempDir work_;
+};
+
+TEST_F(SignRequestTest, SignsEveryDocumentInOrderAndTracesTheSteps) {
+  const Credential signer = session_.AddSigner();
+  const nlohmann::json answer =
+      session_.Ask(SignRequest({SampleDocument(1), SampleDocument(2)}, signer.Sha1Hex()));
+  ASSERT_EQ(answer.value("success", false), true) << answer.dump();
+  const nlohmann::json content = ContentOf(answer);
+  ASSERT_EQ(content.size(), 2u);
+  for (int i = 0; i < 2; ++i) {
+    const std::string signed_xml = content[i].get<std::string>();
+    EXPECT_NE(signed_xml.find("Прошу принять документ " + std::to_string(i + 1)),
+              std::string::npos);
+    EXPECT_TRUE(VerifiedByXmlsec1(signed_xml));
+  }
+  EXPECT_EQ(session_.exit_code(), 0);
+
+  const std::vector<std::string> log = session_.LogTexts();
+  EXPECT_TRUE(ContainsInOrder(
+      log, {"Plugin version (NM): 1.2.0.0", "Initialization: 0 (", ">>> VektQuilletImpl::sign",
+            "Store opened", "Sign using certificate: " + signer.Sha1Hex(),
+            "> CheckIfCertificateValid", "< CheckIfCertificateValid", "> PreparePrivateKey",
+            "< PreparePrivateKey", "> CreateSignatureTemplate", "< CreateSignatureTemplate",
+            ">Sign", "<Sign", ">Sign", "<Sign", "<<< VektQuilletImpl::sign"}));
+  EXPECT_EQ(CountLines(log, ">Sign"), 2);
+  EXPECT_EQ(session_.LogText().find("ошибка подписания документа"), std::string::npos);
+}
+
+TEST_F(SignRequestTest, SignsWithEveryGostKeyType) {
+  for (KeyType type : {KeyType::kGost2001, KeyType::kGost2012_256, KeyType::kGost2012_512}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    const Credential signer = session_.AddSigner(type);
+    const nlohmann::json content =
+        ContentOf(session_.Ask(SignRequest({SampleDocument(7)}, signer.Sha1Hex())));
+    ASSERT_EQ(content.size(), 1u);
+    EXPECT_TRUE(VerifiedByXmlsec1(content[0].get<std::string>()));
+  }
+}
+
+TEST_F(SignRequestTest, FindsTheCertificateByThePlatformsThumbprintText) {
+  const Credential signer = session_.AddSigner();
+  // The layout the promptCertificate answer carries: byte pairs with blanks, any case.
+  std::string spaced;
+  const std::string hex = signer.Sha1Hex();
+  for (std::size_t i = 0; i < hex.size(); i += 2) {
+    spaced += (i == 0 ? "" : " ") + hex.substr(i, 2);
+  }
+  for (char& c : spaced) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const nlohmann::json content =
+      ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, spaced + "\r\n")));
+  EXPECT_EQ(content.size(), 1u);
+}
+
+TEST_F(SignRequestTest, EmptyDocumentListStillPreparesKeyAndTemplate) {
+  const Credential signer = session_.AddSigner();
+  const nlohmann::json answer = session_.Ask(SignRequest({}, signer.Sha1Hex()));
+  EXPECT_EQ(answer, (nlohmann::json{{"success", true}, {"content", nlohmann::json::array()}}));
+  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+                              {"< CheckIfCertificateValid", "< PreparePrivateKey",
+                               "< CreateSignatureTemplate", "<<< VektQuilletImpl::sign"}));
+  EXPECT_EQ(CountLines(session_.LogTexts(), ">Sign"), 0);
+}
+
+TEST_F(SignRequestTest, OnlyTheTextOneAsksForTheSignatureAlone) {
+  const Credential signer = session_.AddSigner();
+  struct Case {
+    nlohmann::json flag;
+    bool signature_only;
+  };
+  const std::vector<Case> cases = {{"1", true}, {"0", false}, {"true", false}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.flag.dump());
+    nlohmann::json request = SignRequest({SampleDocument(3)}, signer.Sha1Hex());
+    request["returnSignatureOnly"] = c.flag;
+    const nlohmann::json content = ContentOf(session_.Ask(request));
+    ASSERT_EQ(content.size(), 1u);
+    const std::string text = content[0].get<std::string>();
+    const bool whole = text.find("<Заявление") != std::string::npos;
+    EXPECT_EQ(whole, !c.signature_only) << text;
+    EXPECT_NE(text.find("SignatureValue"), std::string::npos);
+  }
+  nlohmann::json boolean = SignRequest({SampleDocument(3)}, signer.Sha1Hex());
+  boolean["returnSignatureOnly"] = true;
+  EXPECT_EQ(session_.Ask(boolean), ErrorAnswer("type must be string, but is boolean"));
+}
+
+TEST_F(SignRequestTest, RefusesADocumentListThatIsNotStringsBeforeTheEngine) {
+  const Credential signer = session_.AddSigner();
+  for (const nlohmann::json& xmls :
+       {nlohmann::json("<a/>"), nlohmann::json::object({{"a", "<a/>"}}), nlohmann::json(nullptr),
+        nlohmann::json::array({"<a/>", 5})}) {
+    SCOPED_TRACE(xmls.dump());
+    session_.ClearLog();
+    nlohmann::json request = SignRequest({}, signer.Sha1Hex());
+    request["xmls"] = xmls;
+    EXPECT_EQ(session_.Ask(request), ErrorAnswer("Параметр 'xmls' должен быть массивом строк"));
+    const std::vector<std::string> log = session_.LogTexts();
+    EXPECT_EQ(CountLines(log, "Sign with parameters:"), 1);
+    EXPECT_EQ(CountLines(log, "Initialization: "), 0);
+  }
+}
+
+TEST_F(SignRequestTest, AbsentAndEmptyPasswordAreAlike) {
+  const Credential signer = session_.AddSigner();
+  nlohmann::json with_empty = SignRequest({SampleDocument(1)}, signer.Sha1Hex());
+  with_empty["password"] = "";
+  const std::vector<nlohmann::json> answers =
+      session_.AskAll({SignRequest({SampleDocument(1)}, signer.Sha1Hex()), with_empty});
+  EXPECT_EQ(ContentOf(answers[0]).size(), 1u);
+  EXPECT_EQ(ContentOf(answers[1]).size(), 1u);
+}
+
+TEST_F(SignRequestTest, ThePinUnlocksTheKeyAndNeverReachesTheLog) {
+  const std::string pin = "Pin-4711-secret";
+  const Credential signer =
+      session_.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(pin));
+  const std::vector<nlohmann::json> answers =
+      session_.AskAll({SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", pin),
+                       SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "wrong-pin"),
+                       SignRequest({SampleDocument(1)}, signer.Sha1Hex())});
+  EXPECT_EQ(ContentOf(answers[0]).size(), 1u);
+  EXPECT_EQ(answers[1], ErrorOf(201));
+  // No PIN for a protected key: the key cannot be made at all.
+  EXPECT_EQ(answers[2], ErrorOf(202));
+  const std::string log = session_.LogText();
+  EXPECT_EQ(log.find(pin), std::string::npos);
+  EXPECT_EQ(log.find("wrong-pin"), std::string::npos);
+  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+                              {"ERROR=201 (невозможно использовать ключ для подписания",
+                               "ERROR=201 (ошибка подписания документа"}));
+}
+
+TEST_F(SignRequestTest, RevocationThatCannotBeCheckedStillSigns) {
+  // Issued by a CA that is in none of the stores: no CRL can be found for it, the check
+  // answers 11 and signing goes on.
+  session_.TrustPki();
+  const Credential unknown =
+      session_.pki().Issue(CertOptions(), session_.pki().CaWithKey(KeyType::kGost2012_256));
+  session_.stores().Add("My", unknown);
+  EXPECT_EQ(ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, unknown.Sha1Hex()))).size(),
+            1u);
+  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(), {"ERROR=11 (< CheckIfCertificateValid"}));
+}
+
+TEST_F(SignRequestTest, CertificateChecksRefuseOrLetThrough) {
+  session_.TrustPki();
+  const Credential fine = session_.AddSigner();
+  const Credential revoked = session_.AddSigner();
+  session_.stores().AddCrl(
+      "CA", session_.pki().MakeCrl(session_.pki().intermediate(), {{revoked.Serial(), 1}}),
+      "intermediate");
+
+  CertOptions signing_only;
+  signing_only.key_usage = kDigitalSignature;
+  CertOptions expired;
+  expired.not_before = -10 * kDay;
+  expired.not_after = -kDay;
+  CertOptions early;
+  early.not_before = kDay;
+  early.not_after = 10 * kDay;
+  const Credential rsa_issued =
+      session_.pki().Issue(CertOptions(), session_.pki().CaWithKey(KeyType::kRsa));
+  session_.stores().Add("My", rsa_issued);
+
+  struct Case {
+    const char* what;
+    std::string thumbprint;
+    nlohmann::json answer;
+  };
+  const std::vector<Case> cases = {
+      {"non-GOST issuer", rsa_issued.Sha1Hex(), ErrorOf(5)},
+      {"digital signature only", session_.AddCertificate(signing_only).Sha1Hex(), ErrorOf(6)},
+      {"expired", session_.AddCertificate(expired).Sha1Hex(), ErrorOf(7)},
+      {"not yet valid", session_.AddCertificate(early).Sha1Hex(), ErrorOf(8)},
+      {"revoked for key compromise", revoked.Sha1Hex(), ErrorOf(13)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(session_.Ask(SignRequest({SampleDocument(1)}, c.thumbprint)), c.answer);
+  }
+  session_.ClearLog();
+  EXPECT_EQ(ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, fine.Sha1Hex()))).size(), 1u);
+  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(), {"< CheckIfCertificateValid"}));
+}
+
+TEST_F(SignRequestTest, FailuresAnswerWithTheirCodeAndSignNothing) {
+  const Credential signer = session_.AddSigner();
+  const Credential keyless =
+      session_.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().NoKey());
+  const std::string thumbprint = signer.Sha1Hex();
+  struct Case {
+    const char* what;
+    nlohmann::json request;
+    nlohmann::json answer;
+    const char* trace;
+  };
+  const std::vector<Case> cases = {
+      {"unknown thumbprint", SignRequest({SampleDocument(1)}, std::string(40, 'a')), ErrorOf(10),
+       "ERROR=10 (Error: "},
+      {"thumbprint not hex", SignRequest({SampleDocument(1)}, "zz-not-hex"), ErrorOf(1002),
+       "ERROR=1002 (Error calling StrngToBinary"},
+      {"no key container", SignRequest({SampleDocument(1)}, keyless.Sha1Hex()), ErrorOf(200),
+       "ERROR=200 (невозможно использовать ключ для подписания"},
+      {"second of three malformed",
+       SignRequest({SampleDocument(1), "<a><b></a>", SampleDocument(3)}, thumbprint), ErrorOf(209),
+       "ERROR=209 (ошибка подписания документа"},
+      {"other declared encoding",
+       SignRequest({"<?xml version=\"1.0\" encoding=\"windows-1251\"?><a/>"}, thumbprint),
+       ErrorOf(210), "ERROR=210 (ошибка подписания документа"},
+      {"store name in another case", SignRequest({SampleDocument(1)}, thumbprint, "mY"),
+       nlohmann::json(), ""},
+      {"missing store is empty", SignRequest({SampleDocument(1)}, thumbprint, "Nowhere"),
+       ErrorOf(10), "ERROR=10 (Error: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    session_.ClearLog();
+    const nlohmann::json answer = session_.Ask(c.request);
+    if (c.answer.is_null()) {
+      EXPECT_EQ(ContentOf(answer).size(), 1u);
+      continue;
+    }
+    EXPECT_EQ(answer, c.answer);
+    EXPECT_TRUE(ContainsInOrder(session_.LogTexts(), {c.trace, "<<< VektQuilletImpl::sign"}));
+  }
+  // The malformed document ended the request after the first was signed: one key, one
+  // template, two documents tried.
+  session_.ClearLog();
+  session_.Ask(cases[3].request);
+  const std::vector<std::string> log = session_.LogTexts();
+  EXPECT_EQ(CountLines(log, "> PreparePrivateKey"), 1);
+  EXPECT_EQ(CountLines(log, ">Sign"), 2);
+  EXPECT_EQ(CountLines(log, "<Sign"), 1);
+}
+
+TEST_F(SignRequestTest, AnUnreadableStoreIsRefused) {
+  const Credential signer = session_.AddSigner();
+  // A file where the store's directory should be.
+  ASSERT_TRUE(quillet_test::writeFile(session_.stores().home() + "/tavlin.quillet/stores/Blocked",
+                                      "not a store"));
+  const nlohmann::json answer =
+      session_.Ask(SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "Blocked"));
+  EXPECT_EQ(answer, ErrorOf(4));
+  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+                              {"CertOpenStore: Access denied", "ERROR=4 (ошибка подписания"}));
+}
+
+}  // namespace
+}  // namespace quillet::test

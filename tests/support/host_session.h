@@ -1,0 +1,105 @@
+// End-to-end sessions with the real QuilletHost: a temporary home with test stores and the
+// daily log switched on, requests sent over the host's standard streams, answers parsed and
+// the log read back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/support/host_process.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/test_pki.h"
+#include "tests/support/test_stores.h"
+
+namespace quillet::test {
+
+// A copy of the runtime directory (build/bin) that a test may change: remove a library,
+// put another build of the signature library in its place.
+class RuntimeCopy {
+ public:
+  // Copies every file of the runtime directory into a fresh directory.
+  RuntimeCopy();
+  const std::string& dir() const { return dir_.path(); }
+  // The QuilletHost program of the copy.
+  std::string host() const { return dir_.file("QuilletHost"); }
+  // Removes one file of the copy; a test failure when it was not there.
+  void Remove(const std::string& name) const;
+  // Replaces (or adds) one file of the copy by the file at `source`.
+  void Replace(const std::string& name, const std::string& source) const;
+
+ private:
+  quillet_test::TempDir dir_;
+};
+
+// One user of the host: a home made by TestStores (stores empty until a test fills them)
+// with the log directory in it.
+class HostSession {
+ public:
+  HostSession();
+
+  TestStores& stores() { return stores_; }
+  TestPki& pki() { return pki_; }
+
+  // A signing certificate of the key type issued by the PKI's intermediate and put into the
+  // store with its key; TrustPki() first, so that the certificate's chain is trusted and its
+  // revocation can be checked as on a user's machine.
+  Credential AddSigner(KeyType type = KeyType::kGost2012_256,
+                       const TestStores::AddOptions& options = {}, const std::string& store = "My");
+  // The same for a certificate made from the options.
+  Credential AddCertificate(const CertOptions& cert_options,
+                            const TestStores::AddOptions& options = {},
+                            const std::string& store = "My");
+  // Puts the PKI's root into "Root" and its intermediate with a CRL of it that revokes
+  // nothing into "CA" (once).
+  void TrustPki();
+
+  // How the host is run for this user: HOME and XDG_DATA_HOME of the session, the program
+  // given (the build's QuilletHost when empty).
+  quillet_test::HostOptions Options(const std::string& program = "") const;
+
+  // Sends the requests to one host process in order and closes its input. Returns one
+  // answer per request (null, with a test failure, for an answer that does not come or is
+  // not JSON); exit_code() then holds the host's exit status.
+  std::vector<nlohmann::json> AskAll(const std::vector<nlohmann::json>& requests,
+                                     const std::string& program = "");
+  // One request in a host process of its own.
+  nlohmann::json Ask(const nlohmann::json& request, const std::string& program = "");
+  int exit_code() const { return exit_code_; }
+
+  // The texts of the log's lines behind their time stamps; lines without a stamp (the
+  // continuation of a multi-line entry, session headers) come as they are.
+  std::vector<std::string> LogTexts() const;
+  // Removes the log so that the next request starts it afresh.
+  void ClearLog() const;
+  // The whole log text.
+  std::string LogText() const;
+
+ private:
+  TestStores stores_;
+  TestPki pki_;
+  std::string log_dir_;
+  bool pki_trusted_ = false;
+  int exit_code_ = -1;
+};
+
+// A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
+// store name and password; an empty text leaves its parameter out.
+nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+                           const std::string& store = "", const std::string& password = "");
+// A "verify" request.
+nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body = "");
+
+// The error answer with the host's prefix and the text.
+nlohmann::json ErrorAnswer(const std::string& message);
+
+// Succeeds when every entry of `expected` is the beginning of a line of `lines`, each after
+// the line that matched the entry before it.
+testing::AssertionResult ContainsInOrder(const std::vector<std::string>& lines,
+                                         const std::vector<std::string>& expected);
+// The number of lines that begin with `prefix`.
+int CountLines(const std::vector<std::string>& lines, const std::string& prefix);
+
+}  // namespace quillet::test

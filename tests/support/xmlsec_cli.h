@@ -1,0 +1,31 @@
+// The bundled xmlsec1 command-line tool (build/bin/xmlsec1, the GOST-enabled build) as an
+// independent signer and verifier for tests. It gets the GOST engine from an OpenSSL
+// configuration file made for it alone; our own programs never need one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tests/support/run_program.h"
+#include "tests/support/test_pki.h"
+
+namespace quillet::test {
+
+// Runs build/bin/xmlsec1 with the arguments; `work_dir` (which must exist) receives the
+// OpenSSL configuration and the captured output.
+CliResult RunXmlsec1(const std::vector<std::string>& args, const std::string& work_dir);
+
+// Verifies a signed document with xmlsec1, trusting `root` and taking `intermediates` as
+// untrusted certificates; the signer's certificate comes from the document's KeyInfo.
+// Returns true when xmlsec1 reports the signature OK; *report gets its output.
+bool VerifyWithXmlsec1(const std::string& signed_xml, const Credential& root,
+                       const std::vector<Credential>& intermediates, const std::string& work_dir,
+                       std::string* report);
+
+// Signs a template (a document with an empty Signature element) with xmlsec1 using the
+// credential's key and certificate. Returns the signed document, or "" on failure with
+// *report set.
+std::string SignWithXmlsec1(const std::string& template_xml, const Credential& signer,
+                            const std::string& work_dir, std::string* report);
+
+}  // namespace quillet::test

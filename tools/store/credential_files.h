@@ -1,0 +1,45 @@
+// Reading what a user imports: certificates (DER or PEM), private keys (any PEM or DER
+// form OpenSSL reads, encrypted or not) and PKCS#12 files, GOST keys included.
+#pragma once
+
+#include <openssl/types.h>
+
+#include <memory>
+#include <string>
+
+namespace quillet::store_tool {
+
+using X509Ptr = std::unique_ptr<X509, void (*)(X509*)>;
+using KeyPtr = std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)>;
+
+// A certificate with (optionally) its private key and the friendly name a PKCS#12 file
+// carried.
+struct Credential {
+  X509Ptr cert{nullptr, nullptr};
+  KeyPtr key{nullptr, nullptr};
+  std::string friendly_name;
+};
+
+// Reads a certificate file. Returns false with *error set when it holds none.
+bool ReadCertificate(const std::string& path, Credential* credential, std::string* error);
+
+// Reads a private key file, decrypting it with `password` when it is encrypted, and
+// checks that it belongs to the credential's certificate.
+bool ReadPrivateKey(const std::string& path, const std::string& password, Credential* credential,
+                    std::string* error);
+
+// Reads a PKCS#12 file with its password: its certificate, key and friendly name.
+bool ReadPkcs12(const std::string& path, const std::string& password, Credential* credential,
+                std::string* error);
+
+// The private key as PKCS#8 PEM, encrypted (PBES2, AES-256-CBC) with the PIN unless it is
+// empty.
+std::string KeyPem(EVP_PKEY* key, const std::string& pin);
+
+// The certificate's DER bytes.
+std::string CertificateDer(X509* cert);
+
+// The SHA-1 thumbprint of the certificate's DER bytes.
+std::string Thumbprint(X509* cert);
+
+}  // namespace quillet::store_tool

@@ -1,0 +1,17 @@
+// Thumbprints as text in the store tool: printed as the platform's hex text on one line
+// (CryptBinaryToStringW with CRYPT_STRING_HEX | CRYPT_STRING_NOCRLF: lower-case byte
+// pairs, single spaces), read in any of the layouts a "sign" request accepts.
+#pragma once
+
+#include <string>
+
+namespace quillet::store_tool {
+
+// "0a 1b ..." for the bytes.
+std::string HexText(const std::string& bytes);
+
+// Reads hex text: byte pairs in either case, separated (or not) by spaces, tabs, CR, LF,
+// "-" or ",". Returns false for anything else or an odd number of digits.
+bool ParseHexText(const std::string& text, std::string* bytes);
+
+}  // namespace quillet::store_tool
