@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <stdexcept>
-#include <vector>
+#include <string>
+#include <utility>
 
+#include "host/debug_listener.h"
 #include "host/request_echo.h"
 #include "host/text_conversion.h"
 #include "platform/win32.h"
@@ -22,7 +24,7 @@ ReadOutcome readExactly(std::FILE* input, char* target, std::size_t size) {
 
 // Reads a body of length bytes into body. The buffer grows with the bytes that actually
 // arrive, so a declared length far beyond what is sent costs no memory.
-ReadOutcome readBody(std::FILE* input, std::uint32_t length, std::vector<char>& body) {
+ReadOutcome readBody(std::FILE* input, std::uint32_t length, std::string& body) {
   constexpr std::size_t kChunk = 1 << 20;
   std::size_t remaining = length;
   while (remaining > 0) {
@@ -50,15 +52,18 @@ bool BrowserMessage::read(std::FILE* input) {
   if (outcome == ReadOutcome::Short) {
     throw std::logic_error("ошибка чтения длины сообщения от браузера");
   }
-  std::vector<char> body;
+  std::string body;
   outcome = readBody(input, littleEndian(prefix), body);
   if (outcome == ReadOutcome::Ended) return false;
   if (outcome == ReadOutcome::Short) {
     throw std::logic_error("фактическая длина сообщения от браузера меньше заявленной");
   }
   body.push_back('\0');
-  request = nlohmann::json::parse(body.data());
-  OutputDebugStringA(requestEcho(request).c_str());
-  text = Utf8ToWide(std::string(body.data(), body.size()));
+  request = nlohmann::json::parse(body.c_str());
+  if (debugOutputIsRead()) OutputDebugStringA(requestEcho(request).c_str());
+  CheckUtf8(body);
+  body_ = std::move(body);
   return true;
 }
+
+std::wstring BrowserMessage::text() const { return Utf8ToWide(body_); }

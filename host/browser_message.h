@@ -19,8 +19,16 @@ class BrowserMessage {
   // "password" member masked.
   bool read(std::FILE* input);
 
-  // The whole body converted to UTF-16, followed by one NUL.
-  std::wstring text;
+  // The whole body converted to UTF-16, followed by one NUL. Converted when asked for:
+  // read has already checked that the body is UTF-8, so this never throws a conversion
+  // error. Empty before a successful read.
+  std::wstring text() const;
+
   // The parsed request; null until a read succeeds.
   nlohmann::json request;
+
+ private:
+  // The received bytes and the appended NUL, kept as received: a few bytes a character
+  // instead of four for a UTF-16 copy that hardly anybody reads.
+  std::string body_;
 };

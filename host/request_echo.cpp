@@ -2,9 +2,18 @@
 
 const char* const kPasswordMask = "********";
 
+// The members are serialised one by one, as the library serialises an object (sorted keys,
+// no white space), so that a large request is not copied only to mask its password.
 std::string requestEcho(const nlohmann::json& request) {
   if (!request.is_object() || !request.contains("password")) return request.dump();
-  nlohmann::json masked = request;
-  masked["password"] = kPasswordMask;
-  return masked.dump();
+  std::string echo = "{";
+  for (auto member = request.begin(); member != request.end(); ++member) {
+    if (echo.size() > 1) echo += ',';
+    echo += nlohmann::json(member.key()).dump();
+    echo += ':';
+    echo +=
+        member.key() == "password" ? nlohmann::json(kPasswordMask).dump() : member.value().dump();
+  }
+  echo += '}';
+  return echo;
 }

@@ -79,6 +79,11 @@ std::wstring Utf8ToWide(const std::string& text) {
   return wide;
 }
 
+void CheckUtf8(const std::string& text) {
+  std::size_t pos = 0;
+  while (pos < text.size()) decodeSequence(text, pos);
+}
+
 std::string WideToUtf8(const std::wstring& text) {
   std::string narrow;
   narrow.reserve(text.size());

@@ -14,6 +14,10 @@
 // 0x10FFFF.
 std::wstring Utf8ToWide(const std::string& text);
 
+// Checks that text is well-formed UTF-8 by the rules of Utf8ToWide, without converting it.
+// Throws the same std::range_error("bad conversion") where Utf8ToWide would.
+void CheckUtf8(const std::string& text);
+
 // Converts UTF-16 text to UTF-8, joining surrogate pairs; writes no byte-order mark. Throws
 // std::range_error("bad conversion") for a lone surrogate or an element above 0xFFFF.
 std::string WideToUtf8(const std::wstring& text);

@@ -49,31 +49,46 @@ char32_t decodeUtf16(const wchar_t* in, std::size_t end, std::size_t* pos) {
   return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
 }
 
-void appendUtf16(char32_t c, std::u16string* out) {
+// Where converted units go: counted always, stored while they fit (nothing is stored
+// without a buffer), so that a conversion needs no copy of the whole text of its own.
+template <typename Unit>
+struct Sink {
+  Unit* output = nullptr;
+  std::size_t capacity = 0;
+  std::size_t count = 0;
+  void put(char32_t unit) {
+    if (count < capacity) output[count] = static_cast<Unit>(unit);
+    ++count;
+  }
+};
+
+template <typename Unit>
+void appendUtf16(char32_t c, Sink<Unit>* out) {
   if (c < 0x10000) {
-    out->push_back(static_cast<char16_t>(c));
+    out->put(c);
   } else {
     c -= 0x10000;
-    out->push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-    out->push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+    out->put(0xD800 + (c >> 10));
+    out->put(0xDC00 + (c & 0x3FF));
   }
 }
 
-void appendUtf8(char32_t c, std::string* out) {
+template <typename Unit>
+void appendUtf8(char32_t c, Sink<Unit>* out) {
   if (c < 0x80) {
-    out->push_back(static_cast<char>(c));
+    out->put(c);
   } else if (c < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    out->put(0xC0 | (c >> 6));
+    out->put(0x80 | (c & 0x3F));
   } else if (c < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    out->put(0xE0 | (c >> 12));
+    out->put(0x80 | ((c >> 6) & 0x3F));
+    out->put(0x80 | (c & 0x3F));
   } else {
-    out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    out->put(0xF0 | (c >> 18));
+    out->put(0x80 | ((c >> 12) & 0x3F));
+    out->put(0x80 | ((c >> 6) & 0x3F));
+    out->put(0x80 | (c & 0x3F));
   }
 }
 
@@ -88,14 +103,21 @@ bool argumentsValid(UINT code_page, DWORD flags, DWORD allowed_flags, const void
   return true;
 }
 
-// Copies the converted units to the caller: the count when only the size was asked for,
-// else the units if they fit, else ERROR_INSUFFICIENT_BUFFER after writing what fits.
-template <typename Unit, typename Text>
-int deliver(const Text& converted, Unit* output, int output_size) {
-  const int needed = static_cast<int>(converted.size());
+// Runs convert (which returns false for a character it refuses) once to count and check,
+// then, when there is an output buffer, again to store: the count when only the size was
+// asked for, else the units if they fit, else ERROR_INSUFFICIENT_BUFFER after storing what
+// fits. A refused character leaves the output untouched.
+template <typename Unit, typename Convert>
+int deliver(Convert convert, Unit* output, int output_size) {
+  Sink<Unit> counted;
+  if (!convert(&counted)) {
+    SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+    return 0;
+  }
+  const int needed = static_cast<int>(counted.count);
   if (output_size == 0) return needed;
-  const int count = needed < output_size ? needed : output_size;
-  for (int i = 0; i < count; ++i) output[i] = static_cast<Unit>(converted[i]);
+  Sink<Unit> stored{output, static_cast<std::size_t>(output_size)};
+  convert(&stored);
   if (needed > output_size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
@@ -114,16 +136,16 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
   const auto* in = reinterpret_cast<const unsigned char*>(lpMultiByteStr);
   const std::size_t end = cbMultiByte == -1 ? std::char_traits<char>::length(lpMultiByteStr) + 1
                                             : static_cast<std::size_t>(cbMultiByte);
-  std::u16string converted;
-  for (std::size_t pos = 0; pos < end;) {
-    const char32_t c = decodeUtf8(in, end, &pos);
-    if (c == kInvalid && (dwFlags & MB_ERR_INVALID_CHARS) != 0) {
-      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-      return 0;
+  const bool strict = (dwFlags & MB_ERR_INVALID_CHARS) != 0;
+  auto convert = [&](Sink<WCHAR>* out) {
+    for (std::size_t pos = 0; pos < end;) {
+      const char32_t c = decodeUtf8(in, end, &pos);
+      if (c == kInvalid && strict) return false;
+      appendUtf16(c == kInvalid ? kReplacement : c, out);
     }
-    appendUtf16(c == kInvalid ? kReplacement : c, &converted);
-  }
-  return deliver(converted, lpWideCharStr, cchWideChar);
+    return true;
+  };
+  return deliver(convert, lpWideCharStr, cchWideChar);
 }
 
 int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
@@ -139,14 +161,14 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
   }
   const std::size_t end = cchWideChar == -1 ? std::char_traits<wchar_t>::length(lpWideCharStr) + 1
                                             : static_cast<std::size_t>(cchWideChar);
-  std::string converted;
-  for (std::size_t pos = 0; pos < end;) {
-    const char32_t c = decodeUtf16(lpWideCharStr, end, &pos);
-    if (c == kInvalid && (dwFlags & WC_ERR_INVALID_CHARS) != 0) {
-      SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-      return 0;
+  const bool strict = (dwFlags & WC_ERR_INVALID_CHARS) != 0;
+  auto convert = [&](Sink<char>* out) {
+    for (std::size_t pos = 0; pos < end;) {
+      const char32_t c = decodeUtf16(lpWideCharStr, end, &pos);
+      if (c == kInvalid && strict) return false;
+      appendUtf8(c == kInvalid ? kReplacement : c, out);
     }
-    appendUtf8(c == kInvalid ? kReplacement : c, &converted);
-  }
-  return deliver(converted, lpMultiByteStr, cbMultiByte);
+    return true;
+  };
+  return deliver(convert, lpMultiByteStr, cbMultiByte);
 }

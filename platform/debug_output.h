@@ -13,3 +13,8 @@
 
 // Hands a NUL-terminated narrow text to the debugger output. A null text is ignored.
 QUILLET_API void OutputDebugStringA(LPCSTR text);
+
+// IsDebuggerPresent: TRUE when a debugger reads the debugger output, that is when
+// QUILLET_DEBUG_OUTPUT names a file (whether or not it can be written); FALSE otherwise.
+// Sets no error code.
+QUILLET_API BOOL IsDebuggerPresent(void);

@@ -29,6 +29,8 @@ void appendRecord(const char* path, const char* text) {
 
 }  // namespace
 
+BOOL IsDebuggerPresent(void) { return debugOutputPath() != nullptr ? TRUE : FALSE; }
+
 void OutputDebugStringA(LPCSTR text) {
   if (text == nullptr) return;
   const char* path = debugOutputPath();

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "host/result_codes.h"
 #include "proxy/export_guard.h"
@@ -97,11 +98,13 @@ int signParsed(const Signing& signing, xmlDocPtr doc, xmlSecKeyPtr key,
 }
 
 // Parses the UTF-8 document, checks it and signs it.
-int signText(const Signing& signing, const char* text, xmlSecKeyPtr key,
+// The UTF-8 text is released as soon as it is parsed.
+int signText(const Signing& signing, std::unique_ptr<char[]> text, xmlSecKeyPtr key,
              xmlNodePtr signatureTemplate, WideText* result) {
   signing.trace.line(L"parsing document");
   std::string refused;
-  XmlDocHandle doc = parseDocument(text, &refused);
+  XmlDocHandle doc = parseDocument(text.get(), &refused);
+  text.reset();
   signing.trace.line(L"checking root element");
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
     traceParseFailure(signing.trace, refused);
@@ -124,7 +127,7 @@ int signDocument(const Tracer& trace, xmlSecKeyPtr key, xmlNodePtr signatureTemp
   std::unique_ptr<char[]> text;
   switch (wideToUtf8(document, &text)) {
     case Conversion::kDone:
-      return signText(signing, text.get(), key, signatureTemplate, result);
+      return signText(signing, std::move(text), key, signatureTemplate, result);
     case Conversion::kInvalidText:
       trace.line(L"the document is not valid UTF-16 text", XmlParseFailed);
       return XmlParseFailed;

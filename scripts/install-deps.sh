@@ -31,3 +31,5 @@ fi
 export DEBIAN_FRONTEND=noninteractive
 as_root apt-get update -qq
 as_root apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+
+bash "$(dirname "$0")/install-browser-deps.sh"

@@ -24,13 +24,12 @@ struct WipedPassword {
 
 }  // namespace
 
-std::vector<std::string> signDocuments(const std::vector<std::string>& documents,
+std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
-                                       const std::string& thumbprint,
-                                       const std::string& password) {
+                                       const std::string& thumbprint, const std::string& password) {
   std::vector<std::wstring> wideDocuments;
   wideDocuments.reserve(documents.size());
-  for (const std::string& document : documents) wideDocuments.push_back(Utf8ToWide(document));
+  for (const std::string* document : documents) wideDocuments.push_back(Utf8ToWide(*document));
 
   VektQuilletImpl engine;
   const WipedPassword widePassword(Utf8ToWide(password));
@@ -42,8 +41,12 @@ std::vector<std::string> signDocuments(const std::vector<std::string>& documents
                                  wideThumbprint, widePassword.text.c_str(), results);
   if (result != Ok) throw ResultError(result);
 
+  wideDocuments.clear();
   std::vector<std::string> signedDocuments;
   signedDocuments.reserve(results.size());
-  for (const std::wstring& text : results) signedDocuments.push_back(WideToUtf8(text));
+  for (std::wstring& text : results) {
+    signedDocuments.push_back(WideToUtf8(text));
+    std::wstring().swap(text);
+  }
   return signedDocuments;
 }

@@ -10,6 +10,7 @@
 // Returns the signed documents, or the signature elements alone when signatureOnly is set,
 // in UTF-8. Throws std::range_error("bad conversion") for a text that is not UTF-8, and a
 // ResultError with the code's message when the engine reports a non-zero code.
-std::vector<std::string> signDocuments(const std::vector<std::string>& documents,
+// The documents are borrowed: each pointer stays valid for the call.
+std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
                                        const std::string& thumbprint, const std::string& password);

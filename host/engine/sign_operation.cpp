@@ -1,6 +1,7 @@
 #include "host/engine/sign_operation.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/answer.h"
@@ -43,11 +44,16 @@ nlohmann::json SignOperation::execute() {
   if (!isArrayOfStrings(xmls)) {
     return makeErrorAnswer(std::string("Параметр 'xmls' должен быть массивом строк"));
   }
-  std::vector<std::string> documents;
-  for (const nlohmann::json& element : xmls) documents.push_back(element.get<std::string>());
+  std::vector<const std::string*> documents;
+  documents.reserve(xmls.size());
+  for (const nlohmann::json& element : xmls) {
+    documents.push_back(&element.get_ref<const std::string&>());
+  }
   std::vector<std::string> signedDocuments =
       signDocuments(documents, returnSignatureOnly, storeName, thumbprint, password);
+  nlohmann::json content = nlohmann::json::array();
+  for (std::string& signedDocument : signedDocuments) content.push_back(std::move(signedDocument));
   nlohmann::json answer = makeSuccessAnswer();
-  answer["content"] = signedDocuments;
+  answer["content"] = std::move(content);
   return answer;
 }

@@ -83,7 +83,7 @@ TEST_F(FramingTest, ReadsOneMessageAndKeepsItsTextWithAFinalNul) {
   ASSERT_TRUE(readFrom(std::string("\x1B\0\0\0", 4) + body));
   EXPECT_EQ(message.request.size(), 1u);
   EXPECT_EQ(message.request["actionCode"], "getVersion");
-  EXPECT_EQ(message.text, std::wstring(L"{\"actionCode\":\"getVersion\"}") + L'\0');
+  EXPECT_EQ(message.text(), std::wstring(L"{\"actionCode\":\"getVersion\"}") + L'\0');
 }
 
 TEST_F(FramingTest, ReportsNoMessageWhenTheInputEndsAnywhereInOne) {
@@ -127,7 +127,7 @@ TEST_F(FramingTest, RefusesBodiesThatAreNotJson) {
 TEST_F(FramingTest, ParsesUpToANulButConvertsTheWholeBody) {
   ASSERT_TRUE(readFrom(frame(std::string("{\"a\":1}\0 \xD0\xAF", 11))));
   EXPECT_EQ(message.request, nlohmann::json::parse(R"({"a":1})"));
-  EXPECT_EQ(message.text, std::wstring(L"{\"a\":1}\0 \u042F\0", 11));
+  EXPECT_EQ(message.text(), std::wstring(L"{\"a\":1}\0 \u042F\0", 11));
 
   try {
     readFrom(frame(std::string("{}\0\xFF", 4)));

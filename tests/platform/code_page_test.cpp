@@ -1,7 +1,9 @@
 // MultiByteToWideChar / WideCharToMultiByte with CP_UTF8, as the signature library uses them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "platform/win32.h"
 
@@ -95,6 +97,43 @@ TEST(CodePageTest, SizesAndBuffers) {
   SetLastError(0);
   EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"abc", -1, narrow, 2, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+}
+
+// What a too small buffer and a refused character leave in the caller's buffer, and a text
+// far longer than any small-buffer path.
+TEST(CodePageTest, WhatTheOutputBufferReceives) {
+  char narrow[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, L"\u041F\u0440", -1, narrow, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(std::string(narrow, 4), std::string("\xD0\x9F\xD1x"));
+  wchar_t wide[3] = {L'x', L'x', L'x'};
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab\xF0\x9F\x98\x80", -1, wide, 3), 0);
+  EXPECT_EQ(std::wstring(wide, 3), (std::wstring{L'a', L'b', static_cast<wchar_t>(0xD83D)}));
+
+  const wchar_t refusedWide[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
+  std::fill(narrow, narrow + 4, 'x');
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, refusedWide, -1, narrow, 4, nullptr,
+                                nullptr),
+            0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+  EXPECT_EQ(std::string(narrow, 4), "xxxx");
+  std::fill(wide, wide + 3, L'x');
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "a\xFF", -1, wide, 3), 0);
+  EXPECT_EQ(std::wstring(wide, 3), L"xxx");
+
+  std::string big;
+  for (int i = 0; i < 100000; ++i) big += "Пример\xF0\x9F\x98\x80;";
+  const int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, big.c_str(), -1, nullptr, 0);
+  ASSERT_EQ(units, 100000 * 9 + 1);
+  std::vector<wchar_t> back(static_cast<std::size_t>(units));
+  ASSERT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, big.c_str(), -1, back.data(), units),
+            units);
+  const int bytes = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, back.data(), -1, nullptr, 0,
+                                        nullptr, nullptr);
+  std::string again(static_cast<std::size_t>(bytes), '\0');
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, back.data(), -1, again.data(), bytes,
+                                nullptr, nullptr),
+            bytes);
+  EXPECT_EQ(again, big + '\0');
 }
 
 TEST(CodePageTest, InvalidArguments) {

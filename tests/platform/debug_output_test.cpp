@@ -58,4 +58,18 @@ TEST(StandardStreams, AcceptBinaryAndTextModeOnOpenDescriptorsOnly) {
   EXPECT_EQ(errno, EBADF);
 }
 
+// The host builds its echo of a request only when this says that a debugger reads it.
+TEST(IsDebuggerPresent, FollowsTheVariable) {
+  {
+    quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::nullopt);
+    EXPECT_EQ(IsDebuggerPresent(), FALSE);
+  }
+  {
+    quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::string());
+    EXPECT_EQ(IsDebuggerPresent(), FALSE);
+  }
+  quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", "/nonexistent/debugger");
+  EXPECT_EQ(IsDebuggerPresent(), TRUE);
+}
+
 }  // namespace

@@ -1,16 +1,11 @@
 // Documents from web pages that try to reach outside themselves (external entities and
 // DTDs naming local files or URLs) or to exhaust memory (entity expansion): nothing outside
 // the document is ever read or fetched, and nothing of it reaches any output.
-#include <arpa/inet.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 
+#include "tests/proxy/listener.h"
 #include "tests/proxy/signing_fixture.h"
 
 namespace quillet::test {
@@ -18,42 +13,6 @@ namespace {
 
 // Text that only the outside resources hold.
 constexpr char kSecret[] = "QUILLET-OUTSIDE-CONTENT-7f3a";
-
-// A TCP port on 127.0.0.1 that listens but never accepts: a connection attempt, if any is
-// made, waits in its backlog and can be seen there afterwards.
-class Listener {
- public:
-  Listener() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    const bool ok = socket_ >= 0 &&
-                    bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-                    listen(socket_, 8) == 0 &&
-                    getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) == 0;
-    EXPECT_TRUE(ok) << "cannot listen on 127.0.0.1";
-    port_ = ntohs(address.sin_port);
-  }
-  ~Listener() {
-    if (socket_ >= 0) close(socket_);
-  }
-  Listener(const Listener&) = delete;
-  Listener& operator=(const Listener&) = delete;
-
-  std::string Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
-  }
-  // True when a connection is waiting; no waiting: the question is what already happened.
-  bool WasContacted() const {
-    pollfd waiting{socket_, POLLIN, 0};
-    return poll(&waiting, 1, /*timeout=*/0) > 0;
-  }
-
- private:
-  int socket_;
-  int port_ = 0;
-};
 
 class HostileDocumentTest : public SigningTest {
  protected:

@@ -1,0 +1,167 @@
+"""docs/benchmarks.md from one run's results: the machine, the versions, the date, the table
+of ours against xmlsec1 with ratios and goals, the floor, and the hand-written analysis
+kept in tools/bench/notes.md."""
+
+import datetime
+import os
+import platform
+import subprocess
+
+
+def _first_line(argv, env=None):
+    try:
+        done = subprocess.run(argv, capture_output=True, text=True, env=env)
+        return (done.stdout + done.stderr).strip().splitlines()[0]
+    except (OSError, IndexError):
+        return "unknown"
+
+
+def _cpu():
+    with open("/proc/cpuinfo") as info:
+        for line in info:
+            if line.startswith("model name"):
+                return line.split(":", 1)[1].strip()
+    return platform.processor()
+
+
+def _memory_gib():
+    with open("/proc/meminfo") as info:
+        return int(info.readline().split()[1]) / 1024 / 1024
+
+
+def _machine_and_versions(top, w):
+    commit = _first_line(["git", "-C", str(top), "log", "-1", "--format=%h %s"])
+    gost = _first_line(["dpkg-query", "-W", "-f", "${Version}", "libengine-gost-openssl"])
+    return [
+        f"- Date: {datetime.datetime.now(datetime.timezone.utc):%Y-%m-%d %H:%M} UTC",
+        f"- Machine: {_cpu()}, {os.cpu_count()} cores, {_memory_gib():.1f} GiB, "
+        f"{platform.system()} {platform.release()} ({platform.machine()})",
+        f"- Quillet: 1.2.0.0, commit {commit}, plain build (RelWithDebInfo, -O2)",
+        f"- xmlsec1: {_first_line([w.xmlsec1, '--version'], w.pki.xmlsec_env())} "
+        "(the bundled GOST build in build/bin, OpenSSL back end)",
+        f"- libxml2: {_first_line(['xmllint', '--version'])}",
+        f"- OpenSSL: {_first_line(['openssl', 'version'])}; GOST engine {gost}",
+        f"- Compiler: {_first_line(['g++', '--version'])}",
+    ]
+
+
+def _ms(seconds):
+    return f"{seconds * 1000:.2f} ms"
+
+
+def _mib(kib):
+    return f"{kib / 1024:.1f} MiB"
+
+
+def _row(case, ours, theirs, ratio, goal, before=None):
+    met = "—" if goal is None else ("yes" if ratio <= goal else "**no**")
+    goal_text = "—" if goal is None else f"≤ {goal:g}×"
+    cells = [case, ours, theirs, f"{ratio:.2f}×", goal_text, met]
+    if before is not None:
+        cells.insert(2, before)
+    return "| " + " | ".join(cells) + " |"
+
+
+def _main_table(r, b):
+    """The P1-P5 rows; `b` is the baseline's results or None."""
+    head = ["Case", "Ours", "xmlsec1", "Ratio", "Goal", "Met"]
+    if b is not None:
+        head.insert(2, "Ours before")
+    lines = ["| " + " | ".join(head) + " |", "|" + "---|" * len(head)]
+
+    def before(key, field="seconds", show=_ms):
+        if b is None or key not in b:
+            return None
+        return show(b[key]["ours"][field])
+
+    def timed(key, label, goal, show=_ms):
+        if key not in r:
+            return
+        ours, theirs = r[key]["ours"]["seconds"], r[key]["xmlsec1"]["seconds"]
+        lines.append(_row(label, show(ours), show(theirs), ours / theirs, goal,
+                          before(key, show=show)))
+
+    timed("p1", "P1 sign 12 KB, fresh process per request (wall)", 1.15)
+    if "p2" in r:
+        timed("p2", f"P2 sign {r['p2']['documents']} × 12 KB in one request, per document",
+              1.2)
+    timed("p3", "P3 sign 30 MB, signature only (wall)", 1.3, show=lambda s: f"{s:.2f} s")
+    if "p3" in r:
+        ours, theirs = r["p3"]["ours"]["peak_kib"], r["p3"]["xmlsec1"]["peak_kib"]
+        lines.append(_row("P3 peak resident memory", _mib(ours), _mib(theirs), ours / theirs, 2,
+                          before("p3", "peak_kib", _mib)))
+    timed("p4", "P4 verify 12 KB, fresh process per request (wall)", 1.15)
+    if "p5" in r:
+        p5 = r["p5"]
+        bp5 = b.get("p5") if b else None
+        lines.append(_row(
+            f"P5 long-lived host, {p5['requests']} requests sign/verify in turn, per request",
+            _ms(p5["seconds_per_request"]), _ms(p5["xmlsec1_per_document"]) + " (batch mode)",
+            p5["seconds_per_request"] / p5["xmlsec1_per_document"], None,
+            _ms(bp5["seconds_per_request"]) if bp5 else (None if b is None else "—")))
+        growth = p5["rss_growth_kib"]
+        cells = ["P5 resident-memory growth (after request 100 to the last)",
+                 f"{growth} KiB", "—", "—", "≤ 2 MiB", "yes" if growth <= 2048 else "**no**"]
+        if b is not None:
+            cells.insert(2, f"{bp5['rss_growth_kib']} KiB" if bp5 else "—")
+        lines.append("| " + " | ".join(cells) + " |")
+    return lines
+
+
+def _p5_details(p5):
+    engine = p5["engine"]
+    overhead = engine["verify"] - engine["getVersion"]
+    samples = ", ".join(f"{n}: {_mib(kib)}" for n, kib in p5["rss_samples"])
+    return [
+        f"- Median per request inside the long-lived host: sign {_ms(p5['sign_median'])}, "
+        f"verify {_ms(p5['verify_median'])}.",
+        f"- Engine construction, library initialisation and shutdown per request: "
+        f"{_ms(overhead)} (a verify of a one-byte document, {_ms(engine['verify'])}, "
+        f"against getVersion, which builds no engine, {_ms(engine['getVersion'])}).",
+        f"- Resident memory after request n: {samples}.",
+    ]
+
+
+def _floor(f):
+    rate = f["c14n30m_bytes"] / f["digest30m_seconds"] / 1024 / 1024
+    return [
+        "| Floor | Time | Peak memory |", "|---|---|---|",
+        f"| `xmllint --noout` of the 12 KB document (process included) | "
+        f"{_ms(f['parse12k']['seconds'])} | {_mib(f['parse12k']['peak_kib'])} |",
+        f"| `xmllint --noout` of the 30 MB document | {f['parse30m']['seconds']:.2f} s | "
+        f"{_mib(f['parse30m']['peak_kib'])} |",
+        f"| Streebog-256 of the 30 MB document's canonical bytes ({_mib(f['c14n30m_bytes'] / 1024)}), "
+        f"`openssl dgst` less its run on an empty file | {f['digest30m_seconds']:.3f} s "
+        f"({rate:.0f} MiB/s) | — |",
+        f"| QuilletHost start and exit with no request | {_ms(f['host_start']['seconds'])} | "
+        f"{_mib(f['host_start']['peak_kib'])} |",
+        f"| `xmlsec1 --version` (start, library load, exit) | "
+        f"{_ms(f['xmlsec1_start']['seconds'])} | {_mib(f['xmlsec1_start']['peak_kib'])} |",
+    ]
+
+
+def write_report(top, w, r, baseline):
+    lines = ["# Benchmarks against xmlsec1", "",
+             "Made by `python3 tools/bench/bench.py` (run on demand, never by the tests); the "
+             "analysis at the end is kept in tools/bench/notes.md.", ""]
+    lines += _machine_and_versions(top, w)
+    lines += [f"- Load average before and after: {r['load_before'][0]:.2f}, "
+              f"{r['load_after'][0]:.2f} (2 cores shared with other work: figures are noisy)",
+              ""]
+    lines += ["## Ours against xmlsec1", ""]
+    lines += ["Medians of repeated runs, ours and xmlsec1's alternating in one run (P1, P4 "
+              "and the small floor rows 21 runs each, the rest 5), unless the run was "
+              "`--quick`. Ours is the real QuilletHost in build/bin with the signer "
+              "in its store, its CRL beside the root, no log directory and no debugger "
+              "output; xmlsec1 is `xmlsec1 sign --privkey-pem key,cert` of the document "
+              "with our template appended and `xmlsec1 verify --trusted-pem` (it has no CRL option; ours also checks the CRL). A "
+              "ratio is ours divided by xmlsec1's.", ""]
+    lines += _main_table(r, baseline)
+    if "p5" in r:
+        lines += ["", "### The long-lived host (P5)", ""] + _p5_details(r["p5"])
+    if "floor" in r:
+        lines += ["", "## The floor", ""] + _floor(r["floor"])
+    notes = top / "tools" / "bench" / "notes.md"
+    if notes.exists():
+        lines += ["", notes.read_text().rstrip()]
+    (top / "docs" / "benchmarks.md").write_text("\n".join(lines) + "\n")
