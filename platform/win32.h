@@ -10,7 +10,8 @@
 #include <fcntl.h>
 #include <io.h>
 #include <wincrypt.h>
-#include <cryptdlg.h>
+
+#include "platform/cert_select_win.h"
 #else
 #include "platform/cert_context.h"
 #include "platform/cert_key_usage.h"

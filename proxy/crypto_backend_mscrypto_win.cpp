@@ -34,7 +34,7 @@ void BackendKeyDataDeleter::operator()(BackendKeyData* data) const {
   delete data;
 }
 
-std::wstring backendModuleName() { return L"libxmlsec-mscrypto"; }
+std::wstring backendModuleName() { return L"libxmlsec1-mscrypto"; }
 
 // xmlsec1 loads the back end with LoadLibraryA by bare name, which returns the module the
 // preload has already loaded from the system's search order or the executable's directory.

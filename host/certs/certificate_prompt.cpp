@@ -52,8 +52,9 @@ int promptWithFirst(HCERTSTORE store, std::array<PCCERT_CONTEXT, kSelectionSlots
           GetLastError());
     return CryptDlgLoadFailed;
   }
-  auto select =
-      reinterpret_cast<SelectCertificateFunction>(GetProcAddress(dialog, "CertSelectCertificateW"));
+  // Through void*: FARPROC's own function type differs from the dialog's on Windows.
+  auto select = reinterpret_cast<SelectCertificateFunction>(
+      reinterpret_cast<void*>(GetProcAddress(dialog, "CertSelectCertificateW")));
   int result = Ok;
   if (select == nullptr) {
     trace(L"promptUserForCertificate: can't bind CertSelectCertificate", CertSelectMissing,

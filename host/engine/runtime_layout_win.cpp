@@ -1,10 +1,23 @@
 #include "host/engine/runtime_layout.h"
 
+// The GCC runtime DLL of the architecture (libgcc_s_dw2-1.dll on x86), given by the
+// toolchain file through the build.
+#ifndef QUILLET_GCC_RUNTIME_DLL
+#error "QUILLET_GCC_RUNTIME_DLL names the GCC runtime DLL of the architecture"
+#endif
+#define QUILLET_WIDEN2(text) L##text
+#define QUILLET_WIDEN(text) QUILLET_WIDEN2(text)
+
+// The dependency DLLs the bundle ships, each after the ones it imports. The MinGW build of
+// libxml2 has no iconv (libiconv-2.dll, libcharset-1.dll), and xmlsec1's autotools build
+// names its libraries after the package xmlsec1 and loads its back end through libltdl
+// (docs/windows.md).
 const std::vector<std::wstring>& dependencyLibraryNames() {
   static const std::vector<std::wstring> names = {
-      L"libwinpthread-1.dll", L"libgcc_s_dw2-1.dll", L"libcharset-1.dll",
-      L"zlib1.dll",           L"libiconv-2.dll",     L"libxml2-2.dll",
-      L"libxslt-1.dll",       L"libxmlsec.dll",      L"libxmlsec-mscrypto.dll"};
+      L"libwinpthread-1.dll", QUILLET_WIDEN(QUILLET_GCC_RUNTIME_DLL),
+      L"zlib1.dll",           L"libxml2-2.dll",
+      L"libxslt-1.dll",       L"libltdl-7.dll",
+      L"libxmlsec1.dll",      L"libxmlsec1-mscrypto.dll"};
   return names;
 }
 

@@ -31,7 +31,8 @@ const void* slotAddress(Slot slot) {
 
 template <typename Slot>
 bool bindExport(HMODULE module, const char* name, Slot& slot) {
-  slot = reinterpret_cast<Slot>(GetProcAddress(module, name));
+  // Through void*: FARPROC's own function type differs from every export's on Windows.
+  slot = reinterpret_cast<Slot>(reinterpret_cast<void*>(GetProcAddress(module, name)));
   return slot != nullptr;
 }
 

@@ -1,0 +1,32 @@
+// cryptdlg's certificate selection structure for Windows, where MinGW-w64 has neither
+// cryptdlg.h nor an import library: CERT_SELECT_STRUCT_W and its callback types with the
+// SDK's names and layout. CertSelectCertificateW itself is bound by name from
+// cryptdlg.dll at run time (host/certs/dialog_library_win.cpp); nothing links it.
+#pragma once
+
+// Filter: TRUE shows the certificate in the list.
+typedef BOOL(WINAPI* PFNCMFILTERPROC)(PCCERT_CONTEXT pCertContext, LPARAM lCustData,
+                                      DWORD dwFlags, DWORD dwDisplayWell);
+// Hook of the dialog's window procedure.
+typedef UINT(WINAPI* PFNCMHOOKPROC)(HWND hwndDialog, UINT message, WPARAM wParam,
+                                    LPARAM lParam);
+
+typedef struct tagCSSW {
+  DWORD dwSize;
+  HWND hwndParent;
+  HINSTANCE hInstance;
+  LPCWSTR pTemplateName;
+  DWORD dwFlags;
+  LPCWSTR szTitle;
+  DWORD cCertStore;
+  HCERTSTORE* arrayCertStore;
+  LPCSTR szPurposeOid;
+  DWORD cCertContext;
+  PCCERT_CONTEXT* arrayCertContext;
+  LPARAM lCustData;
+  PFNCMHOOKPROC pfnHook;
+  PFNCMFILTERPROC pfnFilter;
+  LPCWSTR szHelpFileName;
+  DWORD dwHelpId;
+  HCRYPTPROV hprov;
+} CERT_SELECT_STRUCT_W, *PCERT_SELECT_STRUCT_W;
