@@ -7,6 +7,7 @@
 #include <openssl/types.h>
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <utility>
@@ -121,7 +122,8 @@ class TestPki {
 
   Credential root_;
   Credential intermediate_;
-  std::vector<std::pair<KeyType, Credential>> cas_;
+  // A deque, so that the references CaWithKey hands out stay valid as CAs are added.
+  std::deque<std::pair<KeyType, Credential>> cas_;
   long next_serial_ = 0x1000;
 };
 

@@ -1,0 +1,300 @@
+// "verify" requests through the real QuilletHost and its signature library, with the
+// user's stores from the test PKI: documents signed by the host itself or by the bundled
+// xmlsec1 tool, the signer's certificate judged by the host's checks, and the optional
+// certificate of the request.
+#include <gtest/gtest.h>
+#include <openssl/evp.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/engine/engine_test_support.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/xmlsec_cli.h"
+
+namespace quillet::test {
+namespace {
+
+const nlohmann::json kSuccess = {{"success", true}};
+
+// Base64 of bytes, without line breaks.
+std::string Base64(const Bytes& bytes) {
+  std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
+  const int length = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(text.data()), bytes.data(),
+                                     static_cast<int>(bytes.size()));
+  text.resize(static_cast<std::size_t>(length));
+  return text;
+}
+
+// The text with the first occurrence of `from` replaced by `to` (a test failure when it
+// does not occur).
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+  const std::string::size_type at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from << " not in " << text;
+  if (at != std::string::npos) text.replace(at, from.size(), to);
+  return text;
+}
+
+// The document without its KeyInfo element, which the signature does not cover.
+std::string WithoutKeyInfo(const std::string& text) {
+  const std::string::size_type start = text.find("<KeyInfo");
+  const std::string::size_type end = text.find("</KeyInfo>");
+  EXPECT_TRUE(start != std::string::npos && end != std::string::npos) << text;
+  if (start == std::string::npos || end == std::string::npos) return text;
+  return text.substr(0, start) + text.substr(end + std::string("</KeyInfo>").size());
+}
+
+// A signature that names none of its parts: xmlsec1 cannot process it.
+constexpr char kBrokenSignature[] =
+    "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><SignedInfo/></Signature>";
+
+// A document with an enveloped GOST R 34.10-2012 (256) signature template for xmlsec1 to
+// fill, the signer's certificate going into KeyInfo; `after` follows the template.
+std::string Template(const std::string& after = "") {
+  const std::string gost = "urn:ietf:params:xml:ns:cpxmlsec:algorithms:";
+  return "<Заявление номер=\"9\"><Текст>Прошу принять</Текст>"
+         "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><SignedInfo>"
+         "<CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
+         "<SignatureMethod Algorithm=\"" +
+         gost +
+         "gostr34102012-gostr34112012-256\"/><Reference URI=\"\"><Transforms><Transform "
+         "Algorithm=\"http://www.w3.org/2000/09/xmldsig#enveloped-signature\"/></Transforms>"
+         "<DigestMethod Algorithm=\"" +
+         gost +
+         "gostr34112012-256\"/><DigestValue/></Reference></SignedInfo><SignatureValue/>"
+         "<KeyInfo><X509Data/></KeyInfo></Signature>" +
+         after + "</Заявление>";
+}
+
+class VerifyRequestTest : public ::testing::Test {
+ protected:
+  // The document signed by the host with the certificate of the user's "My" store.
+  std::string SignedByHost(const Credential& signer, const std::string& document) {
+    const nlohmann::json content =
+        ContentOf(session_.Ask(SignRequest({document}, signer.Sha1Hex())));
+    return content.size() == 1 ? content[0].get<std::string>() : std::string();
+  }
+  // The template signed by xmlsec1 with the credential, whatever the certificate.
+  std::string SignedByTool(const Credential& signer, const std::string& template_xml = Template()) {
+    std::string report;
+    const std::string signed_xml = SignWithXmlsec1(template_xml, signer, work_.path(), &report);
+    EXPECT_FALSE(signed_xml.empty()) << report;
+    return signed_xml;
+  }
+  // Asks one verification with a fresh log and returns the answer.
+  nlohmann::json Verify(const std::string& document, const std::string& body = "") {
+    session_.ClearLog();
+    return session_.Ask(VerifyRequest(document, body));
+  }
+  // The library's trace lines from its "Verify" line to its closing line, both included;
+  // xmlsec1's error reports ("[file (line) ...") among them are left out.
+  std::vector<std::string> VerifyLines() const {
+    std::vector<std::string> lines;
+    bool inside = false;
+    for (const std::string& line : session_.LogTexts()) {
+      inside = inside || line == "Verify";
+      if (inside && line.rfind("[", 0) != 0) lines.push_back(line);
+      if (inside && line.find("Verify: ") != std::string::npos) break;
+    }
+    return lines;
+  }
+
+  HostSession session_;
+  quillet_test::TempDir work_;
+};
+
+TEST_F(VerifyRequestTest, DocumentsSignedByTheHostVerifyWithEveryAlgorithm) {
+  for (KeyType type : {KeyType::kGost2001, KeyType::kGost2012_256, KeyType::kGost2012_512}) {
+    SCOPED_TRACE(static_cast<int>(type));
+    const std::string signed_xml = SignedByHost(session_.AddSigner(type), SampleDocument(4));
+    ASSERT_FALSE(signed_xml.empty());
+    EXPECT_EQ(Verify(signed_xml), kSuccess);
+    EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+                                {">>> VektQuilletImpl::verify", "Verify", "CertVerifyRevocation",
+                                 "Verify: 0", "<<< VektQuilletImpl::verify"}));
+    EXPECT_EQ(VerifyLines().size(), 2u + 2u);  // the check's two revocation lines
+  }
+}
+
+TEST_F(VerifyRequestTest, DocumentsSignedByXmlsec1Verify) {
+  session_.TrustPki();
+  EXPECT_EQ(Verify(SignedByTool(session_.pki().Issue(CertOptions()))), kSuccess);
+}
+
+TEST_F(VerifyRequestTest, TheDocumentAndItsSignatureDecide) {
+  const std::string signed_xml = SignedByHost(session_.AddSigner(), SampleDocument(5));
+  // The same document signed once more: the host's second signature covers the first,
+  // which then no longer matches; only the first is judged.
+  const std::string signed_twice = SignedByHost(session_.AddSigner(), signed_xml);
+  const Credential tool_signer = session_.pki().Issue(CertOptions());
+  struct Case {
+    const char* what;
+    std::string document;
+    nlohmann::json answer;
+    std::string closing;
+  };
+  const std::vector<Case> cases = {
+      {"changed after signing", Replaced(signed_xml, "документ 5", "документ 6"), ErrorOf(217),
+       "ERROR=217 (Verify: 217)"},
+      {"no signature", SampleDocument(5), ErrorOf(215), "ERROR=215 (Verify: 215)"},
+      {"malformed", "<a><b></a>", ErrorOf(209), "ERROR=209 (Verify: 209)"},
+      {"a valid signature, then a broken one",
+       SignedByTool(tool_signer, Template(kBrokenSignature)), kSuccess, "Verify: 0"},
+      {"a broken signature before a valid one",
+       Replaced(SignedByTool(tool_signer, Template(kBrokenSignature)), "<Текст>",
+                std::string("<Текст>") + kBrokenSignature),
+       ErrorOf(216), "ERROR=216 (Verify: 216)"},
+      {"signed twice", signed_twice, ErrorOf(217), "ERROR=217 (Verify: 217)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Verify(c.document), c.answer);
+    const std::vector<std::string> lines = VerifyLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), c.closing);
+  }
+  // libxml2's own message for the malformed text, under 209.
+  Verify("<a><b></a>");
+  const std::vector<std::string> lines = VerifyLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[1].rfind("ERROR=209 (Premature end of data", 0), 0u) << lines[1];
+}
+
+TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
+  TestPki& pki = session_.pki();
+  session_.TrustPki();
+  CertOptions expired;
+  expired.not_before = -10 * kDay;
+  expired.not_after = -kDay;
+  const Credential expired_signer = pki.Issue(expired);
+
+  // Issued by CAs the user's CA store holds without any CRL of theirs (a GOST R 34.10-2012
+  // 512 issuer would fail the algorithm check: its signature algorithm is not accepted).
+  const Credential& unlisted_ca = pki.CaWithKey(KeyType::kGost2001);
+  const Credential& rsa_ca = pki.CaWithKey(KeyType::kRsa);
+  session_.stores().Add("CA", unlisted_ca, TestStores::AddOptions().NoKey());
+  session_.stores().Add("CA", rsa_ca, TestStores::AddOptions().NoKey());
+
+  const Credential revoked = session_.AddSigner();
+  const std::string revoked_signed = SignedByHost(revoked, SampleDocument(1));
+  session_.stores().AddCrl("CA", pki.MakeCrl(pki.intermediate(), {{revoked.Serial(), 1}}),
+                           "intermediate");
+  const Credential no_crl = pki.Issue(CertOptions(), unlisted_ca);
+  const Credential rsa_issued = pki.Issue(CertOptions(), rsa_ca);
+
+  struct Case {
+    const char* what;
+    std::string document;
+    std::string body;
+    nlohmann::json answer;
+    std::string trace = "";
+  };
+  const std::vector<Case> cases = {
+      // The expired certificate no longer makes a chain; as the optional certificate it is
+      // the known key, and the check finds it expired.
+      {"expired, in KeyInfo only", SignedByTool(expired_signer), "", ErrorOf(216)},
+      {"expired, as the optional certificate", SignedByTool(expired_signer),
+       Base64(expired_signer.Der()), ErrorOf(7)},
+      {"revoked for key compromise", revoked_signed, "", ErrorOf(13)},
+      {"revocation unknown", SignedByTool(no_crl), "", kSuccess, "ERROR=11 (Verify: 11)"},
+      {"non-GOST issuer", SignedByTool(rsa_issued), "", ErrorOf(5)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Verify(c.document, c.body), c.answer);
+    if (!c.trace.empty()) {
+      ASSERT_FALSE(VerifyLines().empty());
+      EXPECT_EQ(VerifyLines().back(), c.trace);
+    }
+  }
+}
+
+TEST_F(VerifyRequestTest, AChainOutsideTheUsersStoresNeedsTheOptionalCertificate) {
+  struct Case {
+    const char* what;
+    bool trust_root;
+    bool list_issuer;
+  };
+  const std::vector<Case> cases = {
+      {"issuer in no store", true, false},
+      {"root not among the user's roots", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    HostSession session;
+    if (c.trust_root) {
+      session.stores().Add("Root", session.pki().root(), TestStores::AddOptions().NoKey());
+    }
+    if (c.list_issuer) {
+      session.stores().Add("CA", session.pki().intermediate(), TestStores::AddOptions().NoKey());
+    }
+    const Credential signer = session.pki().Issue(CertOptions());
+    const std::string signed_xml = SignedByTool(signer);
+    EXPECT_EQ(session.Ask(VerifyRequest(signed_xml)), ErrorOf(216));
+    // Given as the request's certificate it is a known key; its revocation cannot be
+    // checked, which passes.
+    EXPECT_EQ(session.Ask(VerifyRequest(signed_xml, Base64(signer.Der()))), kSuccess);
+  }
+}
+
+TEST_F(VerifyRequestTest, TheOptionalCertificateIsOnlyEverAWarning) {
+  const Credential signer = session_.AddSigner();
+  const std::string signed_xml = SignedByHost(signer, SampleDocument(2));
+  struct Case {
+    const char* what;
+    std::string body;
+    std::vector<std::string> warnings;
+  };
+  const std::vector<Case> cases = {
+      {"not Base64", "это не Base64!", {"ERROR=2 (xmlSecBase64Decode failed)"}},
+      {"Base64 of something else",
+       Base64(Bytes{'n', 'o', 't', ' ', 'a', ' ', 'c', 'e', 'r', 't'}),
+       {}},
+      {"another certificate",
+       Base64(session_.pki().Issue(CertOptions()).Der()),
+       {"optional certificate has been loaded"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Verify(signed_xml, c.body), kSuccess);
+    std::vector<std::string> lines = VerifyLines();
+    ASSERT_GE(lines.size(), 2u);
+    const std::vector<std::string> between(lines.begin() + 1,
+                                           lines.begin() + 1 + c.warnings.size());
+    EXPECT_EQ(between, c.warnings);
+    EXPECT_EQ(lines.back(), "Verify: 0");
+  }
+
+  // Absent and empty alike: nothing between the library's first line and the check.
+  nlohmann::json empty = VerifyRequest(signed_xml);
+  empty["certificateBody"] = "";
+  session_.ClearLog();
+  EXPECT_EQ(session_.AskAll({VerifyRequest(signed_xml), empty}),
+            (std::vector<nlohmann::json>{kSuccess, kSuccess}));
+  const std::vector<std::string> log = session_.LogTexts();
+  EXPECT_EQ(CountLines(log, "Verify: 0"), 2);
+  EXPECT_EQ(CountLines(log, "ERROR=2 ("), 0);
+  EXPECT_EQ(CountLines(log, "optional certificate"), 0);
+
+  // A document whose KeyInfo is gone verifies with its signer's certificate alone.
+  const std::string bare = WithoutKeyInfo(signed_xml);
+  EXPECT_EQ(Verify(bare), ErrorOf(216));
+  EXPECT_EQ(Verify(bare, Base64(signer.Der())), kSuccess);
+  EXPECT_EQ(Verify(bare, Base64(session_.pki().Issue(CertOptions()).Der())), ErrorOf(217));
+}
+
+TEST_F(VerifyRequestTest, WithoutTheSignatureLibraryNothingIsVerified) {
+  const std::string signed_xml = SignedByHost(session_.AddSigner(), SampleDocument(3));
+  RuntimeCopy runtime;
+  runtime.Remove("libQuilletProxy.so");
+  session_.ClearLog();
+  EXPECT_EQ(session_.Ask(VerifyRequest(signed_xml), runtime.host()), ErrorOf(105));
+  const std::vector<std::string> log = session_.LogTexts();
+  EXPECT_TRUE(ContainsInOrder(log, {"Initialization: 105 (", ">>> VektQuilletImpl::verify",
+                                    "<<< VektQuilletImpl::verify"}));
+  EXPECT_EQ(CountLines(log, "Verify"), 0);
+  EXPECT_EQ(CountLines(log, "CertVerifyRevocation"), 0);
+}
+
+}  // namespace
+}  // namespace quillet::test
