@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/certdlg/dialog_library.h"
+#include "tests/support/selection_dialog_buttons.h"
 #include "tests/support/test_stores.h"
 #include "tests/support/x_display.h"
 
@@ -23,12 +24,6 @@ namespace {
 constexpr wchar_t kTitle[] = L"Укажите сертификат для формирования подписи";
 constexpr char kTitleUtf8[] = "Укажите сертификат для формирования подписи";
 constexpr DWORD kSystemStoreReadOnly = CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG;
-
-// Buttons of the dialog, as offsets from its bottom-right corner (both are 110 pixels
-// wide at the right end of the action area).
-constexpr int kOkFromRight = 60;
-constexpr int kCancelFromRight = 176;
-constexpr int kButtonsFromBottom = 20;
 
 std::string ThumbprintOf(PCCERT_CONTEXT certificate) {
   if (certificate == nullptr) return "(none)";
@@ -46,11 +41,6 @@ std::string ThumbprintOf(PCCERT_CONTEXT certificate) {
 BOOL WINAPI HideListed(PCCERT_CONTEXT certificate, LPARAM custom, DWORD, DWORD) {
   const auto* hidden = reinterpret_cast<const std::set<std::string>*>(custom);
   return hidden->count(ThumbprintOf(certificate)) == 0 ? TRUE : FALSE;
-}
-
-void ClickButton(WindowDriver& driver, unsigned long window, int from_right) {
-  const WindowGeometry geometry = driver.Geometry(window);
-  driver.Click(window, geometry.width - from_right, geometry.height - kButtonsFromBottom);
 }
 
 // What one dialog gave back.
