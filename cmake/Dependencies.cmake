@@ -22,10 +22,12 @@ foreach(_lib libxmlsec1 libxmlsec1-openssl)
 endforeach()
 configure_file(${QUILLET_XMLSEC_PREFIX}/bin/xmlsec1 ${QUILLET_BIN_DIR}/xmlsec1 COPYONLY)
 # libxmlsec1 loads its crypto back end by bare name through libltdl, which reads a libtool
-# archive (.la) before any .so and, for an installed one, loads the file in its libdir.
-# Debian ships one for its own back end; this one, found first when the runtime directory
-# is on libltdl's search path, names the bundled copy, so that the back end already
-# loaded from here is the one libltdl hands out.
+# archive (.la) before any .so. Debian ships one for its own back end; this one, found
+# first when the runtime directory is on libltdl's search path, names the bundled copy, so
+# that the back end already loaded from here is the one libltdl hands out. It is marked
+# not installed and names no libdir: libltdl then loads the file beside the archive,
+# wherever the runtime directory has been copied or installed to (an installed archive
+# would send it to the build's directory first).
 file(WRITE ${QUILLET_BIN_DIR}/libxmlsec1-openssl.la
 "# libxmlsec1-openssl.la - the bundled GOST-enabled xmlsec1 OpenSSL back end
 dlname='libxmlsec1-openssl.so.1'
@@ -34,11 +36,11 @@ old_library=''
 inherited_linker_flags=''
 dependency_libs=''
 weak_library_names=''
-installed=yes
+installed=no
 shouldnotlink=no
 dlopen=''
 dlpreopen=''
-libdir='${QUILLET_BIN_DIR}'
+libdir=''
 ")
 
 add_library(quillet_xmlsec INTERFACE)

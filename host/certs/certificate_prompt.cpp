@@ -34,7 +34,9 @@ int runDialog(HCERTSTORE store, SelectCertificateFunction select,
     trace(L"promptUserForCertificate: canсelled by user", CancelledByUser, 0);
     return CancelledByUser;
   }
-  if (parameters.cCertContext == 0) {
+  // A confirmed dialog that left no certificate in slot 0 chose nothing, whatever count
+  // it reported.
+  if (parameters.cCertContext == 0 || slots[0] == nullptr) {
     trace(L"promptUserForCertificate: canselled by user", CancelledByUser, 0);
     return CancelledByUser;
   }
@@ -48,8 +50,7 @@ int promptWithFirst(HCERTSTORE store, std::array<PCCERT_CONTEXT, kSelectionSlots
                     PCCERT_CONTEXT* certificate) {
   HMODULE dialog = LoadLibraryW(dialogLibraryName());
   if (dialog == nullptr) {
-    trace(L"promptUserForCertificate: can't load cryptdlg.dll", CryptDlgLoadFailed,
-          GetLastError());
+    trace(L"promptUserForCertificate: can't load cryptdlg.dll", CryptDlgLoadFailed, GetLastError());
     return CryptDlgLoadFailed;
   }
   // Through void*: FARPROC's own function type differs from the dialog's on Windows.
@@ -75,8 +76,7 @@ int promptUserForCertificate(HCERTSTORE store, PCCERT_CONTEXT* certificate) {
   slots[0] = CertEnumCertificatesInStore(store, nullptr);
   int result = Ok;
   if (slots[0] == nullptr) {
-    trace(L"promptUserForCertificate: has no certificates", NoCertificatesInStore,
-          GetLastError());
+    trace(L"promptUserForCertificate: has no certificates", NoCertificatesInStore, GetLastError());
     result = NoCertificatesInStore;
   } else {
     result = promptWithFirst(store, slots, certificate);
@@ -115,8 +115,7 @@ int GetCertificateOwner(PCCERT_CONTEXT certificate, std::wstring* owner) {
   } catch (const std::bad_alloc&) {
     return OutOfMemory;
   }
-  CertGetNameStringW(certificate, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr, name.data(),
-                     length);
+  CertGetNameStringW(certificate, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr, name.data(), length);
   *owner = std::wstring(name.data());
   return Ok;
 }

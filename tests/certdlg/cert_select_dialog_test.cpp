@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/certdlg/dialog_library.h"
+#include "tests/support/selection_dialog_buttons.h"
 #include "tests/support/test_stores.h"
 #include "tests/support/x_display.h"
 
@@ -24,18 +25,11 @@ constexpr wchar_t kTitle[] = L"Укажите сертификат для фор
 constexpr char kTitleUtf8[] = "Укажите сертификат для формирования подписи";
 constexpr DWORD kSystemStoreReadOnly = CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG;
 
-// Buttons of the dialog, as offsets from its bottom-right corner (both are 110 pixels
-// wide at the right end of the action area).
-constexpr int kOkFromRight = 60;
-constexpr int kCancelFromRight = 176;
-constexpr int kButtonsFromBottom = 20;
-
 std::string ThumbprintOf(PCCERT_CONTEXT certificate) {
   if (certificate == nullptr) return "(none)";
   std::array<BYTE, 20> hash = {};
   DWORD size = static_cast<DWORD>(hash.size());
-  if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash.data(),
-                                         &size)) {
+  if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash.data(), &size)) {
     return "(no hash)";
   }
   return HexOf(Bytes(hash.begin(), hash.end()));
@@ -46,11 +40,6 @@ std::string ThumbprintOf(PCCERT_CONTEXT certificate) {
 BOOL WINAPI HideListed(PCCERT_CONTEXT certificate, LPARAM custom, DWORD, DWORD) {
   const auto* hidden = reinterpret_cast<const std::set<std::string>*>(custom);
   return hidden->count(ThumbprintOf(certificate)) == 0 ? TRUE : FALSE;
-}
-
-void ClickButton(WindowDriver& driver, unsigned long window, int from_right) {
-  const WindowGeometry geometry = driver.Geometry(window);
-  driver.Click(window, geometry.width - from_right, geometry.height - kButtonsFromBottom);
 }
 
 // What one dialog gave back.
@@ -130,9 +119,12 @@ class SelectionDialog : public ::testing::Test {
   std::string chosen_;
 };
 
-// Disabled: under Xvfb, Return pressed with xdotool in the second and later dialog of
-// one process is not delivered to the dialog (Escape and clicks are), so the test waits
-// forever. Open fault of the test driver, not yet understood.
+// Disabled: in the second and later dialog of one process, a Return that follows other
+// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
+// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
+// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
+// the window, loses it as well. The host runs one dialog per process, where Return
+// confirms reliably (tests/engine/prompt_request_test.cpp).
 TEST_F(SelectionDialog, DISABLED_KeyboardMovesTheSelectionAndEnterConfirmsIt) {
   const Credential first = AddSigner("a", "Первый Подписант");
   const Credential second = AddSigner("b", "Second Signer");
@@ -199,9 +191,12 @@ TEST_F(SelectionDialog, CancelEscapeAndClosingReturnFalseAndLeaveSlotZeroAlone) 
   }
 }
 
-// Disabled: under Xvfb, Return pressed with xdotool in the second and later dialog of
-// one process is not delivered to the dialog (Escape and clicks are), so the test waits
-// forever. Open fault of the test driver, not yet understood.
+// Disabled: in the second and later dialog of one process, a Return that follows other
+// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
+// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
+// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
+// the window, loses it as well. The host runs one dialog per process, where Return
+// confirms reliably (tests/engine/prompt_request_test.cpp).
 TEST_F(SelectionDialog, DISABLED_CertificatesTheFilterRejectsAreNeverOffered) {
   const Credential first = AddSigner("a", "Первый Подписант");
   const Credential hidden = AddSigner("b", "Скрытый Подписант");
@@ -247,10 +242,8 @@ TEST_F(SelectionDialog, ConfirmingWithNothingToChooseReturnsNoCertificate) {
     const char* how;
     std::function<void(WindowDriver&, unsigned long)> script;
   } cases[] = {
-      {"OK button",
-       [](WindowDriver& driver, unsigned long window) {
-         ClickButton(driver, window, kOkFromRight);
-       }},
+      {"OK button", [](WindowDriver& driver,
+                       unsigned long window) { ClickButton(driver, window, kOkFromRight); }},
       {"Enter",
        [](WindowDriver& driver, unsigned long window) {
          driver.PressKeys(window, {"Down", "Return"});
@@ -286,9 +279,12 @@ TEST_F(SelectionDialog, ShowsTheTitleAndFindsCyrillicOwnersByTyping) {
   EXPECT_EQ(chosen_, wanted.Sha1Hex());
 }
 
-// Disabled: under Xvfb, Return pressed with xdotool in the second and later dialog of
-// one process is not delivered to the dialog (Escape and clicks are), so the test waits
-// forever. Open fault of the test driver, not yet understood.
+// Disabled: in the second and later dialog of one process, a Return that follows other
+// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
+// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
+// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
+// the window, loses it as well. The host runs one dialog per process, where Return
+// confirms reliably (tests/engine/prompt_request_test.cpp).
 TEST_F(SelectionDialog, DISABLED_OwnerWindowMakesTheDialogTransientForIt) {
   AddSigner("a", "Первый Подписант");
   OwnerWindow owner;

@@ -160,6 +160,14 @@ unsigned long WindowDriver::WaitForWindow(pid_t pid) {
   return std::strtoul(found.c_str(), nullptr, 10);
 }
 
+unsigned long WindowDriver::WaitForProgramWindow(const std::string& program) {
+  std::string found;
+  if (!Run({"xdotool", "search", "--sync", "--onlyvisible", "--classname", program}, &found)) {
+    return 0;
+  }
+  return std::strtoul(found.c_str(), nullptr, 10);
+}
+
 bool WindowDriver::PressKeys(unsigned long window, const std::vector<std::string>& keys) {
   const std::string id = std::to_string(window);
   if (!Run({"xdotool", "windowfocus", "--sync", id})) return false;

@@ -50,6 +50,9 @@ class WindowDriver {
   // cannot match non-Latin titles, so check the title with Title); returns its id, 0
   // when cancelled.
   unsigned long WaitForWindow(pid_t pid);
+  // The same for a visible top-level window whose WM_CLASS name is `program` (GTK names
+  // its windows after the program), for a program whose process id the test does not know.
+  unsigned long WaitForProgramWindow(const std::string& program);
   // Gives the window the keyboard focus and types the keys (xdotool key names such as
   // "Down", "Return", "Escape", "ctrl+a"), one after the other.
   bool PressKeys(unsigned long window, const std::vector<std::string>& keys);
