@@ -119,13 +119,14 @@ class SelectionDialog : public ::testing::Test {
   std::string chosen_;
 };
 
-// Disabled: in the second and later dialog of one process, a Return that follows other
-// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
-// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
-// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
-// the window, loses it as well. The host runs one dialog per process, where Return
-// confirms reliably (tests/engine/prompt_request_test.cpp).
-TEST_F(SelectionDialog, DISABLED_KeyboardMovesTheSelectionAndEnterConfirmsIt) {
+// In the second and later dialog of one process, a Return typed after other keys is at
+// times lost under Xvfb (the dialog and its list hold the focus, the earlier keys have
+// moved the cursor, and a Return typed by hand afterwards ends the dialog; when the whole
+// program runs in one process, a lost Return has been seen to confirm a later test's
+// dialog). These tests therefore confirm with the OK button or close the window; Return
+// and Enter are covered through the host, which runs one dialog per process
+// (tests/engine/prompt_request_test.cpp).
+TEST_F(SelectionDialog, KeyboardMovesTheSelection) {
   const Credential first = AddSigner("a", "Первый Подписант");
   const Credential second = AddSigner("b", "Second Signer");
   const Credential third = AddSigner("c", "Третий Подписант");
@@ -133,15 +134,18 @@ TEST_F(SelectionDialog, DISABLED_KeyboardMovesTheSelectionAndEnterConfirmsIt) {
     std::vector<std::string> keys;
     const Credential* expected;
   } cases[] = {
-      {{"Return"}, &first},  // slot 0 comes preselected
-      {{"Down", "Return"}, &second},
-      {{"End", "Return"}, &third},
-      {{"Down", "Down", "Up", "Return"}, &second},
+      {{}, &first},  // slot 0 comes preselected
+      {{"Down"}, &second},
+      {{"End"}, &third},
+      {{"Down", "Down", "Up"}, &second},
+      {{"End", "Home"}, &first},
   };
   for (const auto& row : cases) {
     const std::string keys = ::testing::PrintToString(row.keys);
-    const Outcome outcome = Prompt(
-        [&](WindowDriver& driver, unsigned long window) { driver.PressKeys(window, row.keys); });
+    const Outcome outcome = Prompt([&](WindowDriver& driver, unsigned long window) {
+      if (!row.keys.empty()) driver.PressKeys(window, row.keys);
+      ClickButton(driver, window, kOkFromRight);
+    });
     EXPECT_EQ(outcome.result, TRUE) << keys;
     EXPECT_EQ(outcome.count, 1u) << keys;
     EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
@@ -191,13 +195,7 @@ TEST_F(SelectionDialog, CancelEscapeAndClosingReturnFalseAndLeaveSlotZeroAlone) 
   }
 }
 
-// Disabled: in the second and later dialog of one process, a Return that follows other
-// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
-// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
-// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
-// the window, loses it as well. The host runs one dialog per process, where Return
-// confirms reliably (tests/engine/prompt_request_test.cpp).
-TEST_F(SelectionDialog, DISABLED_CertificatesTheFilterRejectsAreNeverOffered) {
+TEST_F(SelectionDialog, CertificatesTheFilterRejectsAreNeverOffered) {
   const Credential first = AddSigner("a", "Первый Подписант");
   const Credential hidden = AddSigner("b", "Скрытый Подписант");
   const Credential third = AddSigner("c", "Третий Подписант");
@@ -207,14 +205,16 @@ TEST_F(SelectionDialog, DISABLED_CertificatesTheFilterRejectsAreNeverOffered) {
     std::vector<std::string> keys;
     const Credential* expected;
   } cases[] = {
-      {{"Down", "Return"}, &third},
-      {{"End", "Return"}, &third},
-      {{"End", "Up", "Return"}, &first},
+      {{"Down"}, &third},
+      {{"End"}, &third},
+      {{"End", "Up"}, &first},
   };
   for (const auto& row : cases) {
     const std::string keys = ::testing::PrintToString(row.keys);
-    const Outcome outcome = Prompt(
-        [&](WindowDriver& driver, unsigned long window) { driver.PressKeys(window, row.keys); });
+    const Outcome outcome = Prompt([&](WindowDriver& driver, unsigned long window) {
+      if (!row.keys.empty()) driver.PressKeys(window, row.keys);
+      ClickButton(driver, window, kOkFromRight);
+    });
     EXPECT_EQ(outcome.result, TRUE) << keys;
     EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
   }
@@ -279,13 +279,7 @@ TEST_F(SelectionDialog, ShowsTheTitleAndFindsCyrillicOwnersByTyping) {
   EXPECT_EQ(chosen_, wanted.Sha1Hex());
 }
 
-// Disabled: in the second and later dialog of one process, a Return that follows other
-// keys is at times lost and the test waits forever. Seen in the hung state: the dialog and
-// its list hold the focus, the earlier keys have moved the cursor, and a Return typed by
-// hand afterwards ends the dialog. Sending all keys in one xdotool call, or as events to
-// the window, loses it as well. The host runs one dialog per process, where Return
-// confirms reliably (tests/engine/prompt_request_test.cpp).
-TEST_F(SelectionDialog, DISABLED_OwnerWindowMakesTheDialogTransientForIt) {
+TEST_F(SelectionDialog, OwnerWindowMakesTheDialogTransientForIt) {
   AddSigner("a", "Первый Подписант");
   OwnerWindow owner;
   ASSERT_NE(owner.id(), 0u);
@@ -300,12 +294,12 @@ TEST_F(SelectionDialog, DISABLED_OwnerWindowMakesTheDialogTransientForIt) {
     const Outcome outcome = Prompt(
         [&](WindowDriver& driver, unsigned long window) {
           transient_for = driver.TransientFor(window);
-          driver.PressKeys(window, {"Return"});
+          driver.Close(window);
         },
         [&](CERT_SELECT_STRUCT_W& request) {
           request.hwndParent = reinterpret_cast<HWND>(row.parent);
         });
-    EXPECT_EQ(outcome.result, TRUE) << row.parent;
+    EXPECT_EQ(outcome.result, FALSE) << row.parent;
     if (row.owned) {
       EXPECT_EQ(transient_for, owner.id());
     } else {
