@@ -113,6 +113,24 @@ class PromptRequestTest : public ::testing::Test {
   std::string title_;
 };
 
+// The browser's window given as --parent-window owns the dialog: a window manager keeps the
+// dialog above it.
+TEST_F(PromptRequestTest, TheParentWindowOwnsTheDialog) {
+  AddSigner("a", "Первый Подписант");
+  OwnerWindow owner;
+  ASSERT_NE(owner.id(), 0u);
+  session_.SetHostArguments({"--parent-window=" + std::to_string(owner.id())});
+  unsigned long transient_for = 0;
+  const nlohmann::json answer =
+      AskWithDialog(PromptRequest(), [&](WindowDriver& driver, unsigned long window) {
+        transient_for = driver.TransientFor(window);
+        driver.PressKeys(window, {"Escape"});
+      });
+  EXPECT_TRUE(dialog_shown_);
+  EXPECT_EQ(transient_for, owner.id());
+  EXPECT_EQ(answer, ErrorOf(1));
+}
+
 TEST_F(PromptRequestTest, ConfirmAnswersWithThePlatformsThumbprintTextAndTheOwner) {
   const Credential signer = AddSigner("a", "Сидорова Анна Петровна");
   const nlohmann::json answer = AskWithDialog(PromptRequest(), kClickOk);

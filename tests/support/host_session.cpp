@@ -59,6 +59,7 @@ Credential HostSession::AddCertificate(const CertOptions& cert_options,
 quillet_test::HostOptions HostSession::Options(const std::string& program) const {
   quillet_test::HostOptions options;
   options.program = program;
+  options.arguments = host_arguments_;
   options.environment = {{"HOME", stores_.home()}, {"XDG_DATA_HOME", stores_.home()}};
   return options;
 }

@@ -7,6 +7,7 @@
 
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/host_process.h"
@@ -59,6 +60,10 @@ class HostSession {
   // How the host is run for this user: HOME and XDG_DATA_HOME of the session, the program
   // given (the build's QuilletHost when empty).
   quillet_test::HostOptions Options(const std::string& program = "") const;
+  // Command-line arguments for every host the session starts from now on.
+  void SetHostArguments(std::vector<std::string> arguments) {
+    host_arguments_ = std::move(arguments);
+  }
 
   // Sends the requests to one host process in order and closes its input. Returns one
   // answer per request (null, with a test failure, for an answer that does not come or is
@@ -83,6 +88,7 @@ class HostSession {
   std::string log_dir_;
   bool pki_trusted_ = false;
   int exit_code_ = -1;
+  std::vector<std::string> host_arguments_;
 };
 
 // A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
