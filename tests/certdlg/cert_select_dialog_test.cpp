@@ -70,6 +70,14 @@ class SelectionDialog : public ::testing::Test {
     return signer;
   }
 
+  // Runs the dialog, moves its selection with `keys` and confirms with the OK button.
+  Outcome ConfirmAfter(const std::vector<std::string>& keys) {
+    return Prompt([&](WindowDriver& driver, unsigned long window) {
+      if (!keys.empty()) driver.PressKeys(window, keys);
+      ClickButton(driver, window, kOkFromRight);
+    });
+  }
+
   // Opens "My", puts its first certificate into slot 0 as the host does, runs the dialog
   // from a freshly loaded library with `script` driving it, and checks that, once the
   // caller has released slot 0, nothing of the store is still held.
@@ -142,10 +150,7 @@ TEST_F(SelectionDialog, KeyboardMovesTheSelection) {
   };
   for (const auto& row : cases) {
     const std::string keys = ::testing::PrintToString(row.keys);
-    const Outcome outcome = Prompt([&](WindowDriver& driver, unsigned long window) {
-      if (!row.keys.empty()) driver.PressKeys(window, row.keys);
-      ClickButton(driver, window, kOkFromRight);
-    });
+    const Outcome outcome = ConfirmAfter(row.keys);
     EXPECT_EQ(outcome.result, TRUE) << keys;
     EXPECT_EQ(outcome.count, 1u) << keys;
     EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
@@ -211,10 +216,7 @@ TEST_F(SelectionDialog, CertificatesTheFilterRejectsAreNeverOffered) {
   };
   for (const auto& row : cases) {
     const std::string keys = ::testing::PrintToString(row.keys);
-    const Outcome outcome = Prompt([&](WindowDriver& driver, unsigned long window) {
-      if (!row.keys.empty()) driver.PressKeys(window, row.keys);
-      ClickButton(driver, window, kOkFromRight);
-    });
+    const Outcome outcome = ConfirmAfter(row.keys);
     EXPECT_EQ(outcome.result, TRUE) << keys;
     EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
   }

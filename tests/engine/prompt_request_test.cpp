@@ -68,6 +68,21 @@ std::string Squeezed(const std::string& text) {
   return squeezed;
 }
 
+// A certificate that expired yesterday.
+CertOptions Expired() {
+  CertOptions options;
+  options.not_before = -10 * kDay;
+  options.not_after = -kDay;
+  return options;
+}
+
+// A certificate for digital signatures without non-repudiation: not fit for signing.
+CertOptions NotForSigning() {
+  CertOptions options;
+  options.key_usage = kDigitalSignature;
+  return options;
+}
+
 class PromptRequestTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_FALSE(SharedDisplay().name().empty()); }
@@ -216,11 +231,8 @@ TEST_F(PromptRequestTest, CancellingTheDialogInAnyWayAnswersCodeOne) {
 }
 
 TEST_F(PromptRequestTest, AStoreWithNothingSuitableShowsTheDialogAndConfirmingChoosesNothing) {
-  CertOptions expired;
-  expired.not_before = -10 * kDay;
-  expired.not_after = -kDay;
-  CertOptions not_for_signing;
-  not_for_signing.key_usage = kDigitalSignature;
+  const CertOptions expired = Expired();
+  const CertOptions not_for_signing = NotForSigning();
   session_.AddCertificate(expired, TestStores::AddOptions().Stem("a"));
   session_.AddCertificate(not_for_signing, TestStores::AddOptions().Stem("b"));
   const struct {
@@ -244,11 +256,8 @@ TEST_F(PromptRequestTest, AStoreWithNothingSuitableShowsTheDialogAndConfirmingCh
 }
 
 TEST_F(PromptRequestTest, OnlyStaticallySuitableCertificatesAreOfferedRevokedOnesAmongThem) {
-  CertOptions expired;
-  expired.not_before = -10 * kDay;
-  expired.not_after = -kDay;
-  CertOptions not_for_signing;
-  not_for_signing.key_usage = kDigitalSignature;
+  const CertOptions expired = Expired();
+  const CertOptions not_for_signing = NotForSigning();
   session_.AddCertificate(expired, TestStores::AddOptions().Stem("a"));
   const Credential revoked = AddSigner("b", "Отозванный Подписант");
   session_.stores().AddCrl(
