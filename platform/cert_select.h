@@ -25,39 +25,14 @@
 
 #include "platform/crypt_types.h"
 #include "platform/win_types.h"
+// After the types it uses.
+#include "platform/cert_select_struct.h"
 
 #if defined(QUILLET_CERTDLG_BUILD)
 #define QUILLET_CERTDLG_API extern "C" __attribute__((visibility("default")))
 #else
 #define QUILLET_CERTDLG_API extern "C"
 #endif
-
-// Filter: TRUE shows the certificate in the list.
-typedef BOOL(WINAPI* PFNCMFILTERPROC)(PCCERT_CONTEXT pCertContext, LPARAM lCustData,
-                                      DWORD dwFlags, DWORD dwDisplayWell);
-// Hook of the dialog's window procedure (Windows only; not called on Linux).
-typedef UINT(WINAPI* PFNCMHOOKPROC)(HWND hwndDialog, UINT message, WPARAM wParam,
-                                    LPARAM lParam);
-
-typedef struct tagCSSW {
-  DWORD dwSize;
-  HWND hwndParent;
-  HINSTANCE hInstance;
-  LPCWSTR pTemplateName;
-  DWORD dwFlags;
-  LPCWSTR szTitle;
-  DWORD cCertStore;
-  HCERTSTORE* arrayCertStore;
-  LPCSTR szPurposeOid;
-  DWORD cCertContext;
-  PCCERT_CONTEXT* arrayCertContext;
-  LPARAM lCustData;
-  PFNCMHOOKPROC pfnHook;
-  PFNCMFILTERPROC pfnFilter;
-  LPCWSTR szHelpFileName;
-  DWORD dwHelpId;
-  HCRYPTPROV hprov;
-} CERT_SELECT_STRUCT_W, *PCERT_SELECT_STRUCT_W;
 
 // Shows the modal selection dialog and waits until the user closes it (contract above).
 QUILLET_CERTDLG_API BOOL WINAPI CertSelectCertificateW(PCERT_SELECT_STRUCT_W pCertSelectInfo);

@@ -11,7 +11,7 @@
 #include <io.h>
 #include <wincrypt.h>
 
-#include "platform/cert_select_win.h"
+#include "platform/cert_select_struct.h"
 #else
 #include "platform/cert_context.h"
 #include "platform/cert_key_usage.h"
