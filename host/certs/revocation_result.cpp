@@ -3,7 +3,8 @@
 #include "host/result_codes.h"
 
 int revocationResult(const CERT_REVOCATION_STATUS& status) {
-  if (status.dwError != 0 && status.dwError != static_cast<DWORD>(CRYPT_E_REVOKED)) return RevocationCheckFailed;
+  if (status.dwError != 0 && status.dwError != static_cast<DWORD>(CRYPT_E_REVOKED))
+    return RevocationCheckFailed;
   switch (status.dwReason) {
     case CRL_REASON_KEY_COMPROMISE:
       return RevokedKeyCompromise;

@@ -95,10 +95,10 @@ void VektQuilletImpl::traceBindingLine(HMODULE proxy, const std::wstring& proxyP
   std::wostringstream line;
   line << L"Initialization: " << initCode << L" (" << pointerText(proxy) << L", " << proxyPath
        << L")" << L" [";
-  for (const void* slot : {slotAddress(InitXmlSec), slotAddress(ShutDownXmlSec),
-                           slotAddress(Verify), slotAddress(PreparePrivateKey),
-                           slotAddress(CreateSignatureTemplate), slotAddress(Sign),
-                           slotAddress(FreeXmlBuffer)}) {
+  for (const void* slot :
+       {slotAddress(InitXmlSec), slotAddress(ShutDownXmlSec), slotAddress(Verify),
+        slotAddress(PreparePrivateKey), slotAddress(CreateSignatureTemplate), slotAddress(Sign),
+        slotAddress(FreeXmlBuffer)}) {
     line << L" " << pointerText(slot);
   }
   line << L"]";

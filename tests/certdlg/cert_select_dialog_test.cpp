@@ -160,10 +160,7 @@ TEST_F(SelectionDialog, KeyboardMovesTheSelection) {
 TEST_F(SelectionDialog, OkButtonConfirmsTheSelectedCertificate) {
   const Credential first = AddSigner("a", "Первый Подписант");
   const Credential second = AddSigner("b", "Второй Подписант");
-  const Outcome outcome = Prompt([](WindowDriver& driver, unsigned long window) {
-    driver.PressKeys(window, {"Down"});
-    ClickButton(driver, window, kOkFromRight);
-  });
+  const Outcome outcome = ConfirmAfter({"Down"});
   EXPECT_EQ(outcome.result, TRUE);
   EXPECT_EQ(outcome.count, 1u);
   EXPECT_EQ(chosen_, second.Sha1Hex());
@@ -228,9 +225,7 @@ TEST_F(SelectionDialog, PreselectionThatIsFilteredOutFallsBackToTheFirstOfferedR
   const Credential first = AddSigner("a", "Скрытый Подписант");
   const Credential second = AddSigner("b", "Второй Подписант");
   hidden_ = {first.Sha1Hex()};
-  const Outcome outcome = Prompt([](WindowDriver& driver, unsigned long window) {
-    ClickButton(driver, window, kOkFromRight);
-  });
+  const Outcome outcome = ConfirmAfter({});
   EXPECT_EQ(outcome.result, TRUE);
   EXPECT_EQ(outcome.count, 1u);
   EXPECT_EQ(chosen_, second.Sha1Hex());
