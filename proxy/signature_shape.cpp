@@ -4,9 +4,11 @@
 #include <set>
 #include <string>
 
+// xmlsec1's base types come before its other headers.
+#include <xmlsec/xmlsec.h>
+
 #include <xmlsec/errors.h>
 #include <xmlsec/strings.h>
-#include <xmlsec/xmlsec.h>
 #include <xmlsec/xmltree.h>
 
 #include "proxy/verification_limits.h"

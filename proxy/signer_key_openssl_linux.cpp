@@ -6,12 +6,14 @@
 #include <memory>
 #include <vector>
 
+// xmlsec1's base types come before its other headers.
+#include <xmlsec/xmlsec.h>
+
 #include <xmlsec/base64.h>
 #include <xmlsec/errors.h>
 #include <xmlsec/keysmngr.h>
 #include <xmlsec/openssl/x509.h>
 #include <xmlsec/strings.h>
-#include <xmlsec/xmlsec.h>
 #include <xmlsec/xmltree.h>
 
 #include "proxy/signer_key_linux.h"

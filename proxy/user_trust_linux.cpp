@@ -2,8 +2,10 @@
 
 #include <cstring>
 
-#include <xmlsec/errors.h>
+// xmlsec1's base types come before its other headers.
 #include <xmlsec/xmlsec.h>
+
+#include <xmlsec/errors.h>
 
 #include "platform/win32.h"
 
