@@ -219,12 +219,20 @@ TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
   session_.TrustPki();
   const Credential victim = pki.Issue(CertOptions());
   const Credential attacker = pki.SelfSigned(CertOptions());
-  // The attacker's key in KeyValue, the victim's trusted certificate beside it.
-  const std::string key_value = Replaced(
-      SignedByTool(attacker, Replaced(Template(), "<X509Data/>", "<KeyValue/>")), "</KeyInfo>",
-      "<X509Data><X509Certificate>" + Base64(victim.Der()) +
-          "</X509Certificate></X509Data>"
-          "</KeyInfo>");
+  // The attacker's RSA key in KeyValue, the victim's trusted certificate beside it.
+  CertOptions rsa;
+  rsa.key_type = KeyType::kRsa;
+  const std::string gost = "urn:ietf:params:xml:ns:cpxmlsec:algorithms:";
+  const std::string rsa_template =
+      Replaced(Replaced(Replaced(Template(), "<X509Data/>", "<KeyValue/>"),
+                        gost + "gostr34102012-gostr34112012-256",
+                        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"),
+               gost + "gostr34112012-256", "http://www.w3.org/2001/04/xmlenc#sha256");
+  const std::string key_value =
+      Replaced(SignedByTool(pki.SelfSigned(rsa), rsa_template), "</KeyInfo>",
+               "<X509Data><X509Certificate>" + Base64(victim.Der()) +
+                   "</X509Certificate></X509Data>"
+                   "</KeyInfo>");
   EXPECT_EQ(Verify(key_value), ErrorOf(216));
   // A self-made certificate with the victim's name.
   EXPECT_EQ(Verify(SignedByTool(attacker)), ErrorOf(216));
