@@ -164,6 +164,31 @@ TEST_F(ForgedSignatureTest, ForeignAlgorithmsAreRefusedBeforeAnyDigest) {
   ExpectRefused(sha_digest, kAlgorithmRefused, kSha256);
 }
 
+TEST_F(ForgedSignatureTest, AnHmacKeyCarriedInTheDocumentIsRefused) {
+  // A shared-secret signature whose secret the document itself carries (xmlsec1 reads an
+  // HMACKeyValue in KeyValue), with the victim's certificate beside it.
+  const std::string hmac = "http://www.w3.org/2000/09/xmldsig#hmac-sha1";
+  const std::string secret = "attacker's own secret";
+  const std::string key_file = scratch_.Write("hmac.bin", secret);
+  const std::string template_file = scratch_.Write(
+      "hmac.xml",
+      Envelope("<Data>x</Data>" +
+               SignatureElement(hmac, Reference("", kEnveloped, kSha256), "<KeyName>k</KeyName>")));
+  const CliResult signed_result = RunXmlsec1({"sign", "--hmackey:k", key_file, "--output",
+                                              scratch_.path() + "/hmac-signed.xml", template_file},
+                                             scratch_.path());
+  ASSERT_EQ(signed_result.status, 0) << signed_result.err;
+  const std::string signed_xml = ReadFileBytes(scratch_.path() + "/hmac-signed.xml");
+  const std::string key_value =
+      "<KeyValue><HMACKeyValue xmlns=\"http://www.aleksey.com/xmlsec/2002\">" +
+      Base64(Bytes(secret.begin(), secret.end())) + "</HMACKeyValue></KeyValue>";
+  ExpectRefused(WithInKeyInfo(signed_xml, key_value + X509Data({&victim_})), kAlgorithmRefused,
+                hmac);
+  // The same shape over a GOST digest.
+  ExpectRefused(Replaced(WithInKeyInfo(signed_xml, key_value), kSha256, Gost("gostr34112012-256")),
+                kAlgorithmRefused, hmac);
+}
+
 TEST_F(ForgedSignatureTest, XPathTransformsAndXPointerReferencesAreRefused) {
   // Over a large document this transform ran for minutes; refused, it costs nothing.
   const std::string xpath =
@@ -317,14 +342,13 @@ TEST_F(ForgedSignatureTest, DISABLED_BenchmarkTheLargestAcceptedWork) {
   while (data.size() < 1000 * 1000) data += "<Item n=\"1\">value value value value</Item>";
   std::string eight;
   for (int i = 0; i < 8; ++i) eight += Reference("", std::string(kEnveloped) + kC14n + kExcC14n);
-  const std::string signed_xml =
-      SignedByTool(Envelope("<Data>" + data + "</Data>" + SignatureElement(kGostMethod, eight)),
-                   victim_);
+  const std::string signed_xml = SignedByTool(
+      Envelope("<Data>" + data + "</Data>" + SignatureElement(kGostMethod, eight)), victim_);
   const std::clock_t start = std::clock();
   EXPECT_EQ(VerifyWith(signed_xml), 0) << DescribeErrors();
   const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-  std::printf("verify of %zu bytes, 8 references x 3 transforms: %.2f s CPU\n",
-              signed_xml.size(), seconds);
+  std::printf("verify of %zu bytes, 8 references x 3 transforms: %.2f s CPU\n", signed_xml.size(),
+              seconds);
 }
 
 }  // namespace
