@@ -59,13 +59,14 @@ bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data);
 // Returns a negative value on failure.
 int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size);
 
-// Initialises a new keys manager as the back end's default one for verification, trusting
-// what the system trusts: on Windows mscrypto's own (the system's chain engine over the
-// user's stores); on Linux the user's Root store as trusted roots and the CA store as
-// intermediates, besides OpenSSL's default trusted certificates. Returns 0, or the back
-// end's non-zero value when the manager could not be initialised. A store that cannot be
-// read, or a certificate in it that the back end cannot take, is left out: the chains it
-// would have completed do not verify.
+// Initialises a new keys manager for verification, whose key lookup takes the key only from
+// a certificate: one of the document's X509Data whose chain verifies against the user's
+// trust, or the optional certificate of its key store. On Windows mscrypto's default
+// manager (the system's chain engine over the user's stores; the context's enabled key
+// data, limited to X.509 data, keeps KeyValue and the other key sources out); on Linux the
+// lookup of proxy/signer_key_linux.h, with the user's Root store as the trust anchors and
+// the CA store as intermediates, and nothing else. Returns 0, or a non-zero value when the
+// manager could not be initialised.
 int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager);
 
 // Makes a key from a DER certificate (xmlSecCryptoAppKeyLoadMemory, format CertDer, no
@@ -84,10 +85,13 @@ struct CertificateContextFree {
 using CertificateContextPtr = std::unique_ptr<const CERT_CONTEXT, CertificateContextFree>;
 
 // Returns the certificate of a verified signing key (borrowed, not changed) as a
-// certificate context of its own: the certificate whose public key the key is, or when
-// the key's X.509 data does not name it, the data's first certificate. NULL when the key
-// has no X.509 data with a certificate.
+// certificate context of its own: the key certificate of its X.509 data, which only a
+// verified chain or the optional certificate sets. NULL when the key has none; the other
+// certificates of the data are never taken in its place.
 CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key);
+
+// The back end's X.509 key data: the only key data a signature's KeyInfo may give.
+xmlSecKeyDataId backendX509DataId();
 
 // The GOST algorithm pairs a template can name.
 enum class GostAlgorithm { kR3410_2012_256, kR3410_2012_512, kR3410_2001 };

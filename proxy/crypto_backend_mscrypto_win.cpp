@@ -101,14 +101,14 @@ int backendAdoptKey(xmlSecKeysMngrPtr manager, xmlSecKeyPtr key) {
 CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
   xmlSecKeyDataPtr data = xmlSecKeyGetData(key, xmlSecMSCryptoKeyDataX509Id);
   if (data == nullptr) return nullptr;
+  // Set only when the chain verified (or for the optional certificate's key).
   PCCERT_CONTEXT certificate = xmlSecMSCryptoKeyDataX509GetKeyCert(data);
-  if (certificate == nullptr && xmlSecMSCryptoKeyDataX509GetCertsSize(data) > 0) {
-    certificate = xmlSecMSCryptoKeyDataX509GetCert(data, /*pos=*/0);
-  }
   // The key data keeps its own reference; the caller gets one of its own.
   return CertificateContextPtr(certificate != nullptr ? CertDuplicateCertificateContext(certificate)
                                                       : nullptr);
 }
+
+xmlSecKeyDataId backendX509DataId() { return xmlSecMSCryptoKeyDataX509Id; }
 
 SignatureTransforms backendTransforms(GostAlgorithm algorithm) {
   switch (algorithm) {

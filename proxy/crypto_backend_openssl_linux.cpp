@@ -11,6 +11,7 @@
 
 #include <xmlsec/dl.h>
 #include <xmlsec/errors.h>
+#include <xmlsec/keysmngr.h>
 #include <xmlsec/openssl/app.h>
 #include <xmlsec/openssl/crypto.h>
 #include <xmlsec/openssl/evp.h>
@@ -18,7 +19,7 @@
 
 #include "platform/key_container_linux.h"
 #include "proxy/crypto_backend.h"
-#include "proxy/user_trust_linux.h"
+#include "proxy/signer_key_linux.h"
 
 namespace quillet::proxy {
 
@@ -120,10 +121,19 @@ int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size) {
   return xmlSecOpenSSLAppKeyCertLoadMemory(key, der, size, xmlSecKeyDataFormatDer);
 }
 
+// A key store for the optional certificate and the lookup of proxy/signer_key_linux.h.
+// No xmlsec1 X.509 store: the lookup reads the document's certificates and builds their
+// chains itself, against the user's stores alone (xmlsec1's store would also load the
+// system's TLS bundle, which holds no GOST roots, on every verification).
 int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager) {
-  const int result = xmlSecOpenSSLAppDefaultKeysMngrInit(manager);
-  if (result == 0) addUserTrust(manager);
-  return result;
+  xmlSecKeyStorePtr store = xmlSecKeyStoreCreate(xmlSecSimpleKeysStoreId);
+  if (store == nullptr) return -1;
+  if (xmlSecKeysMngrAdoptKeysStore(manager, store) < 0) {
+    xmlSecKeyStoreDestroy(store);
+    return -1;
+  }
+  manager->getKey = findSignerKey;
+  return 0;
 }
 
 xmlSecKeyPtr backendKeyFromCertificate(const BYTE* der, DWORD size) {
@@ -139,9 +149,6 @@ CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
   xmlSecKeyDataPtr data = xmlSecKeyGetData(key, xmlSecOpenSSLKeyDataX509Id);
   if (data == nullptr) return nullptr;
   X509* certificate = xmlSecOpenSSLKeyDataX509GetKeyCert(data);
-  if (certificate == nullptr && xmlSecOpenSSLKeyDataX509GetCertsSize(data) > 0) {
-    certificate = xmlSecOpenSSLKeyDataX509GetCert(data, /*pos=*/0);
-  }
   if (certificate == nullptr) return nullptr;
   unsigned char* der = nullptr;
   const int size = i2d_X509(certificate, &der);
@@ -151,6 +158,8 @@ CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
   OPENSSL_free(der);
   return context;
 }
+
+xmlSecKeyDataId backendX509DataId() { return xmlSecOpenSSLKeyDataX509Id; }
 
 SignatureTransforms backendTransforms(GostAlgorithm algorithm) {
   switch (algorithm) {

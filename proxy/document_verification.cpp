@@ -14,6 +14,7 @@
 #include "proxy/export_guard.h"
 #include "proxy/optional_certificate.h"
 #include "proxy/quillet_proxy.h"
+#include "proxy/signature_shape.h"
 #include "proxy/tracer.h"
 #include "proxy/verification_limits.h"
 #include "proxy/xml_handles.h"
@@ -55,17 +56,27 @@ int verifySignature(const Tracer& trace, CertificateCheckCallback check, xmlNode
   DSigCtxHandle context(xmlSecDSigCtxCreate(manager.get()));
   if (!context || !limitToDocument(context.get())) return SignatureContextFailed;
   loadOptionalCertificate(trace, manager.get(), certificate);
+  if (!signatureShapeAccepted(signature) || !idsAreUnique(signature->doc)) {
+    return VerificationFailed;
+  }
   if (xmlSecDSigCtxVerify(context.get(), signature) != 0) return VerificationFailed;
   return judge(context.get(), check);
 }
 
-int verifyDocument(const Tracer& trace, CertificateCheckCallback check,
-                   const std::string* document, const std::string* certificate) {
+int verifyDocument(const Tracer& trace, CertificateCheckCallback check, const std::string* document,
+                   const std::string* certificate) {
+  // A NUL inside the text would end the parsed document early, while the caller holds and
+  // shows the whole of it.
+  const std::string::size_type nul = document != nullptr ? document->find('\0') : std::string::npos;
+  if (nul != std::string::npos) {
+    trace.line(L"NUL character at offset " + std::to_wstring(nul), XmlParseFailed);
+    return XmlParseFailed;
+  }
   // The text came as UTF-8 whatever its declaration says.
   std::string refused;
-  XmlDocHandle doc =
-      document != nullptr ? parseDocument(document->c_str(), &refused, DeclaredEncoding::kIgnore)
-                          : nullptr;
+  XmlDocHandle doc = document != nullptr
+                         ? parseDocument(document->c_str(), &refused, DeclaredEncoding::kIgnore)
+                         : nullptr;
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
     traceParseFailure(trace, refused);
     return XmlParseFailed;
@@ -87,7 +98,6 @@ int Verify(TraceCallback trace, CertificateCheckCallback check, const std::strin
     tracer.line(L"Verify");
     return quillet::proxy::verifyDocument(tracer, check, document, certificate);
   });
-  quillet::proxy::guardedVoidCall(
-      [&] { tracer.line(L"Verify: " + std::to_wstring(code), code); });
+  quillet::proxy::guardedVoidCall([&] { tracer.line(L"Verify: " + std::to_wstring(code), code); });
   return code;
 }

@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+// xmlsec1's base types come before its other headers.
+#include <xmlsec/xmlsec.h>
+
 #include <xmlsec/errors.h>
-#include <xmlsec/openssl/app.h>
 
 #include "platform/win32.h"
 
@@ -11,7 +13,7 @@ namespace quillet::proxy {
 namespace {
 
 // How a store's certificates serve a chain.
-enum class StoreRole { kRoots, kIntermediates };
+enum class StoreRole { kAnchors, kIntermediates };
 
 // True when the certificate names itself as its issuer.
 bool selfIssued(PCCERT_CONTEXT certificate) {
@@ -21,40 +23,49 @@ bool selfIssued(PCCERT_CONTEXT certificate) {
          (subject.cbData == 0 || std::memcmp(subject.pbData, issuer.pbData, subject.cbData) == 0);
 }
 
-// Adds one certificate to the manager's X.509 store. OpenSSL trusts a certificate of its
-// store as a root only when it is self-signed; any other serves as an intermediate whose
-// own issuer must be found there too. Both go in as xmlsec1's "trusted" kind: its
-// untrusted kind would make every such certificate a candidate signer of its own.
-void addCertificate(xmlSecKeysMngrPtr manager, PCCERT_CONTEXT certificate) {
-  // Failures are reported by xmlsec1 itself.
-  xmlSecOpenSSLAppKeysMngrCertLoadMemory(manager, certificate->pbCertEncoded,
-                                         certificate->cbCertEncoded, xmlSecKeyDataFormatDer,
-                                         xmlSecKeyDataTypeTrusted);
+void reportError(const char* call, unsigned long error) {
+  xmlSecError(__FILE__, __LINE__, "loadUserTrust", /*errorObject=*/nullptr, call,
+              XMLSEC_ERRORS_R_CRYPTO_FAILED, "error=0x%08lx", error);
 }
 
-void addStore(xmlSecKeysMngrPtr manager, const wchar_t* name, StoreRole role) {
-  HCERTSTORE store =
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, /*dwEncodingType=*/0, /*hCryptProv=*/0,
-                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
+void addCertificate(UserTrust* trust, PCCERT_CONTEXT certificate, StoreRole role) {
+  const unsigned char* der = certificate->pbCertEncoded;
+  X509Ptr parsed(d2i_X509(nullptr, &der, static_cast<long>(certificate->cbCertEncoded)));
+  if (!parsed) {
+    reportError("d2i_X509", 0);
+    return;
+  }
+  if (role == StoreRole::kIntermediates) {
+    trust->intermediates.push_back(std::move(parsed));
+  } else if (X509_STORE_add_cert(trust->anchors.get(), parsed.get()) != 1) {
+    reportError("X509_STORE_add_cert", 0);
+  }
+}
+
+void addStore(UserTrust* trust, const wchar_t* name, StoreRole role) {
+  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, /*dwEncodingType=*/0, /*hCryptProv=*/0,
+                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
   if (store == nullptr) {
-    xmlSecError(__FILE__, __LINE__, __func__, /*errorObject=*/nullptr, "CertOpenStore",
-                XMLSEC_ERRORS_R_CRYPTO_FAILED, "GetLastError=0x%08lx",
-                static_cast<unsigned long>(GetLastError()));
+    reportError("CertOpenStore", static_cast<unsigned long>(GetLastError()));
     return;
   }
   for (PCCERT_CONTEXT certificate = CertEnumCertificatesInStore(store, nullptr);
        certificate != nullptr; certificate = CertEnumCertificatesInStore(store, certificate)) {
     if (role == StoreRole::kIntermediates && selfIssued(certificate)) continue;
-    addCertificate(manager, certificate);
+    addCertificate(trust, certificate, role);
   }
   CertCloseStore(store, /*dwFlags=*/0);
 }
 
 }  // namespace
 
-void addUserTrust(xmlSecKeysMngrPtr manager) {
-  addStore(manager, L"Root", StoreRole::kRoots);
-  addStore(manager, L"CA", StoreRole::kIntermediates);
+UserTrust loadUserTrust() {
+  UserTrust trust;
+  trust.anchors.reset(X509_STORE_new());
+  if (!trust.anchors) return trust;
+  addStore(&trust, L"Root", StoreRole::kAnchors);
+  addStore(&trust, L"CA", StoreRole::kIntermediates);
+  return trust;
 }
 
 }  // namespace quillet::proxy

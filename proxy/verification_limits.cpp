@@ -1,9 +1,13 @@
 #include "proxy/verification_limits.h"
 
+#include <initializer_list>
+
 #include <xmlsec/keyinfo.h>
 #include <xmlsec/list.h>
 #include <xmlsec/strings.h>
 #include <xmlsec/transforms.h>
+
+#include "proxy/crypto_backend.h"
 
 namespace quillet::proxy {
 namespace {
@@ -12,32 +16,49 @@ namespace {
 constexpr xmlSecTransformUriType kDocumentOnly =
     xmlSecTransformUriTypeEmpty | xmlSecTransformUriTypeSameDocument;
 
-// True for the XSLT transform, by its algorithm name (it is registered only when xmlsec1
-// was built with libxslt).
-bool isXslt(xmlSecTransformId transform) {
-  return transform->href != nullptr && xmlStrEqual(transform->href, xmlSecHrefXslt);
+constexpr GostAlgorithm kGostAlgorithms[] = {
+    GostAlgorithm::kR3410_2001, GostAlgorithm::kR3410_2012_256, GostAlgorithm::kR3410_2012_512};
+
+// Calls `accept` with every transform accepted for the use, until it returns false.
+template <typename Accept>
+bool forEachAccepted(AlgorithmUse use, Accept accept) {
+  const std::initializer_list<xmlSecTransformId> canonicalizations = {
+      xmlSecTransformInclC14NId,   xmlSecTransformInclC14NWithCommentsId,
+      xmlSecTransformInclC14N11Id, xmlSecTransformInclC14N11WithCommentsId,
+      xmlSecTransformExclC14NId,   xmlSecTransformExclC14NWithCommentsId};
+  switch (use) {
+    case AlgorithmUse::kTransform:
+      if (!accept(xmlSecTransformEnvelopedId)) return false;
+      [[fallthrough]];
+    case AlgorithmUse::kCanonicalization:
+      for (xmlSecTransformId id : canonicalizations) {
+        if (!accept(id)) return false;
+      }
+      return true;
+    case AlgorithmUse::kSignature:
+    case AlgorithmUse::kDigest:
+      for (GostAlgorithm algorithm : kGostAlgorithms) {
+        const SignatureTransforms pair = backendTransforms(algorithm);
+        if (!accept(use == AlgorithmUse::kSignature ? pair.signature : pair.digest)) return false;
+      }
+      return true;
+  }
+  return false;
 }
 
-// Enables every registered transform but XSLT for SignedInfo, the references and the
-// KeyInfo's retrieval methods. A context's list of enabled transforms, once not empty,
-// is the only one it accepts.
-bool enableTransformsButXslt(xmlSecDSigCtxPtr context) {
-  xmlSecPtrListPtr registered = xmlSecTransformIdsGet();
-  const xmlSecSize count = xmlSecPtrListGetSize(registered);
-  xmlSecPtrListPtr retrieval = &context->keyInfoReadCtx.retrievalMethodCtx.enabledTransforms;
-  for (xmlSecSize i = 0; i < count; ++i) {
-    const auto transform = static_cast<xmlSecTransformId>(xmlSecPtrListGetItem(registered, i));
-    if (transform == nullptr || isXslt(transform)) continue;
-    if (xmlSecDSigCtxEnableSignatureTransform(context, transform) < 0 ||
-        xmlSecDSigCtxEnableReferenceTransform(context, transform) < 0 ||
-        xmlSecPtrListAdd(retrieval, const_cast<void*>(static_cast<const void*>(transform))) < 0) {
-      return false;
-    }
-  }
-  return true;
-}
+void* listItem(xmlSecTransformId id) { return const_cast<void*>(static_cast<const void*>(id)); }
 
 }  // namespace
+
+bool algorithmAccepted(AlgorithmUse use, const xmlChar* href) {
+  if (href == nullptr) return false;
+  bool found = false;
+  forEachAccepted(use, [&](xmlSecTransformId id) {
+    found = id->href != nullptr && xmlStrEqual(id->href, href);
+    return !found;
+  });
+  return found;
+}
 
 bool limitToDocument(xmlSecDSigCtxPtr context) {
   context->enabledReferenceUris = kDocumentOnly;
@@ -45,7 +66,30 @@ bool limitToDocument(xmlSecDSigCtxPtr context) {
   // An EncryptedKey yields a secret key (never a signer's public key) and would be
   // decrypted from cipher data that may name a URL.
   context->keyInfoReadCtx.maxEncryptedKeyLevel = 0;
-  return enableTransformsButXslt(context);
+  // KeyValue, KeyName, RetrievalMethod and the rest are skipped, never read.
+  if (xmlSecPtrListAdd(&context->keyInfoReadCtx.enabledKeyData,
+                       const_cast<void*>(static_cast<const void*>(backendX509DataId()))) < 0) {
+    return false;
+  }
+  // A context's list of enabled transforms, once not empty, is the only one it accepts.
+  xmlSecPtrListPtr retrieval = &context->keyInfoReadCtx.retrievalMethodCtx.enabledTransforms;
+  const bool signed_info =
+      forEachAccepted(
+          AlgorithmUse::kCanonicalization,
+          [&](auto id) { return xmlSecDSigCtxEnableSignatureTransform(context, id) >= 0; }) &&
+      forEachAccepted(AlgorithmUse::kSignature, [&](auto id) {
+        return xmlSecDSigCtxEnableSignatureTransform(context, id) >= 0;
+      });
+  const bool references =
+      forEachAccepted(AlgorithmUse::kTransform,
+                      [&](auto id) {
+                        return xmlSecDSigCtxEnableReferenceTransform(context, id) >= 0 &&
+                               xmlSecPtrListAdd(retrieval, listItem(id)) >= 0;
+                      }) &&
+      forEachAccepted(AlgorithmUse::kDigest, [&](auto id) {
+        return xmlSecDSigCtxEnableReferenceTransform(context, id) >= 0;
+      });
+  return signed_info && references;
 }
 
 }  // namespace quillet::proxy

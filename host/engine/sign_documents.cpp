@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "host/engine/document_text.h"
 #include "host/engine/vekt_quillet_impl.h"
 #include "host/result_codes.h"
 #include "host/result_error.h"
@@ -27,6 +28,7 @@ struct WipedPassword {
 std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
                                        const std::string& thumbprint, const std::string& password) {
+  for (const std::string* document : documents) requireNoNul(*document);
   std::vector<std::wstring> wideDocuments;
   wideDocuments.reserve(documents.size());
   for (const std::string* document : documents) wideDocuments.push_back(Utf8ToWide(*document));

@@ -8,7 +8,9 @@
 // store storeName ("My" when empty) whose SHA-1 thumbprint is the hexadecimal thumbprint, or
 // one the user chooses when it is empty, unlocking its key with password (none when empty).
 // Returns the signed documents, or the signature elements alone when signatureOnly is set,
-// in UTF-8. Throws std::range_error("bad conversion") for a text that is not UTF-8, and a
+// in UTF-8. Throws a ResultError with code 209 for a text holding a NUL character (before
+// the engine is made or anyone is asked anything), std::range_error("bad conversion") for a
+// text that is not UTF-8, and a
 // ResultError with the code's message when the engine reports a non-zero code.
 // The documents are borrowed: each pointer stays valid for the call.
 std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,

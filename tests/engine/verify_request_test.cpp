@@ -167,6 +167,10 @@ TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
   expired.not_before = -10 * kDay;
   expired.not_after = -kDay;
   const Credential expired_signer = pki.Issue(expired);
+  CertOptions not_yet_valid;
+  not_yet_valid.not_before = kDay;
+  not_yet_valid.not_after = 10 * kDay;
+  const Credential not_yet_valid_signer = pki.Issue(not_yet_valid);
 
   // Issued by CAs the user's CA store holds without any CRL of theirs (a GOST R 34.10-2012
   // 512 issuer would fail the algorithm check: its signature algorithm is not accepted).
@@ -190,9 +194,10 @@ TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
     std::string trace = "";
   };
   const std::vector<Case> cases = {
-      // The expired certificate no longer makes a chain; as the optional certificate it is
-      // the known key, and the check finds it expired.
-      {"expired, in KeyInfo only", SignedByTool(expired_signer), "", ErrorOf(216)},
+      // The signer's own dates are the check's to judge, with or without the optional
+      // certificate.
+      {"expired, in KeyInfo only", SignedByTool(expired_signer), "", ErrorOf(7)},
+      {"not yet valid, in KeyInfo only", SignedByTool(not_yet_valid_signer), "", ErrorOf(8)},
       {"expired, as the optional certificate", SignedByTool(expired_signer),
        Base64(expired_signer.Der()), ErrorOf(7)},
       {"revoked for key compromise", revoked_signed, "", ErrorOf(13)},
@@ -207,6 +212,47 @@ TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
       EXPECT_EQ(VerifyLines().back(), c.trace);
     }
   }
+}
+
+TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
+  TestPki& pki = session_.pki();
+  session_.TrustPki();
+  const Credential victim = pki.Issue(CertOptions());
+  const Credential attacker = pki.SelfSigned(CertOptions());
+  // The attacker's RSA key in KeyValue, the victim's trusted certificate beside it.
+  CertOptions rsa;
+  rsa.key_type = KeyType::kRsa;
+  const std::string gost = "urn:ietf:params:xml:ns:cpxmlsec:algorithms:";
+  const std::string rsa_template =
+      Replaced(Replaced(Replaced(Template(), "<X509Data/>", "<KeyValue/>"),
+                        gost + "gostr34102012-gostr34112012-256",
+                        "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"),
+               gost + "gostr34112012-256", "http://www.w3.org/2001/04/xmlenc#sha256");
+  const std::string key_value =
+      Replaced(SignedByTool(pki.SelfSigned(rsa), rsa_template), "</KeyInfo>",
+               "<X509Data><X509Certificate>" + Base64(victim.Der()) +
+                   "</X509Certificate></X509Data>"
+                   "</KeyInfo>");
+  EXPECT_EQ(Verify(key_value), ErrorOf(216));
+  // A self-made certificate with the victim's name.
+  EXPECT_EQ(Verify(SignedByTool(attacker)), ErrorOf(216));
+  // Transforms beyond what real documents use.
+  const std::string deep = Replaced(
+      Template(), "</Transforms>",
+      "<Transform Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
+      "<Transform Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
+      "<Transform Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/></Transforms>");
+  EXPECT_EQ(Verify(SignedByTool(victim, deep)), ErrorOf(216));
+
+  // A genuine document with a NUL and more text after it: refused, in verify and in sign.
+  const std::string genuine = SignedByTool(victim);
+  EXPECT_EQ(Verify(genuine), kSuccess);
+  std::string with_nul = genuine;
+  with_nul += '\0';
+  with_nul += "<Заявление>другое</Заявление>";
+  EXPECT_EQ(Verify(with_nul), ErrorOf(209));
+  const Credential signer = session_.AddSigner();
+  EXPECT_EQ(session_.Ask(SignRequest({with_nul}, signer.Sha1Hex())), ErrorOf(209));
 }
 
 TEST_F(VerifyRequestTest, AChainOutsideTheUsersStoresNeedsTheOptionalCertificate) {
