@@ -12,3 +12,5 @@ for variant in plain asan; do
   echo "== tests ($variant)"
   ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
 done
+# Once, on the plain build: the Debian package installed on this machine and tested there.
+bash scripts/test-package.sh
