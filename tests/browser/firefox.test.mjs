@@ -23,6 +23,9 @@ const UUID = '5b0f6a52-8f4e-4b63-9d0c-2b7a4e1c9f30';
 const PAGE_URL = `moz-extension://${UUID}/page.html`;
 const DOCUMENT = '<?xml version="1.0" encoding="UTF-8"?>\n<Документ><Сумма>100</Сумма></Документ>';
 const VERSION = { content: { major: 1, minor: 2 }, success: true };
+const ONE_MIB = 1024 * 1024;
+// Firefox's own text for an answer over its limit.
+const TOO_LARGE = /exceeds the limit of 1048576 bytes/;
 
 let dir;
 let pki;
@@ -107,6 +110,11 @@ function unknownActionAnswer(code) {
   return { errorMessage: `QuilletHost: Неизвестный код операции ' ${code} '`, success: false };
 }
 
+// An "actionCode" whose error answer is exactly `size` bytes long on the wire.
+function actionCodeForAnswerOf(size) {
+  return 'x'.repeat(size - Buffer.byteLength(JSON.stringify(unknownActionAnswer(''))));
+}
+
 test('the host is found through the manifest this run is about', () => {
   const perUser = path.join(dir, 'home/.mozilla/native-messaging-hosts', `${HOST_NAME}.json`);
   const manifest = JSON.parse(fs.readFileSync(INSTALLED ? SYSTEM_MANIFESTS.firefox : perUser, 'utf8'));
@@ -185,6 +193,29 @@ describe('one long-lived port', () => {
     assert.equal(await page.evaluate(() => quillet.port.connected), false);
     assert.deepEqual(await sendFromPage('port', [{ actionCode: 'getVersion' }]), [{ answer: VERSION }]);
     assert.equal(await page.evaluate(() => quillet.port.connected), true);
+  });
+});
+
+describe('the 1 MiB limit on answers', () => {
+  test('an answer of exactly 1 MiB arrives; one byte more fails with Firefox\'s reason', async () => {
+    const [fits, tooLarge] = await sendFromPage('once', [
+      { actionCode: actionCodeForAnswerOf(ONE_MIB) },
+      { actionCode: actionCodeForAnswerOf(ONE_MIB + 1) },
+    ]);
+    assert.equal(Buffer.byteLength(JSON.stringify(fits.answer)), ONE_MIB);
+    assert.match(tooLarge.error, TOO_LARGE);
+  });
+
+  test('on a port it drops the connection with the waiting requests, and gives the reason', async () => {
+    const answers = await sendFromPage('port', [
+      { actionCode: 'getVersion' },
+      { actionCode: actionCodeForAnswerOf(ONE_MIB + 1) },
+      { actionCode: 'getVersion' },
+    ]);
+    assert.deepEqual(answers[0], { answer: VERSION });
+    for (const dropped of answers.slice(1)) assert.match(dropped.error ?? '', TOO_LARGE);
+    assert.equal(await page.evaluate(() => quillet.port.connected), false);
+    assert.deepEqual(await sendFromPage('port', [{ actionCode: 'getVersion' }]), [{ answer: VERSION }]);
   });
 });
 
