@@ -185,6 +185,17 @@ describe('system-wide manifests of an installed copy', () => {
                   /exclude each other/);
   });
 
+  test('an installed copy registers the host beside it by default', () => {
+    const { home, env } = freshHome();
+    const installed = path.join(home, 'usr/lib/quillet');
+    fs.mkdirSync(installed, { recursive: true });
+    fs.copyFileSync(path.join(SOURCE_DIR, 'tools/browser/register-host.sh'), path.join(installed, 'register-host.sh'));
+    fs.symlinkSync(HOST, path.join(installed, 'QuilletHost'));
+    execFileSync('bash', [path.join(installed, 'register-host.sh'), 'register', '--browser', 'firefox'], { env });
+    const manifest = readManifest(path.join(home, '.mozilla/native-messaging-hosts', `${HOST_NAME}.json`));
+    assert.equal(manifest.path, path.join(installed, 'QuilletHost'));
+  });
+
   test('the list of allowed extensions decides each family\'s manifest', () => {
     const dir = freshDir('update');
     const other = 'abcdefghijklmnopabcdefghijklmnop';
