@@ -12,7 +12,7 @@ import { after, before, describe, test } from 'node:test';
 import puppeteer from 'puppeteer-core';
 
 import {
-  BIN_DIR, FIREFOX, FIREFOX_EXTENSION_ID, HOST_NAME, INSTALLED, SOURCE_DIR, SYSTEM_MANIFESTS, browserEnv,
+  BIN_DIR, FIREFOX, FIREFOX_EXTENSION_DIR, FIREFOX_EXTENSION_ID, HOST_NAME, INSTALLED, SOURCE_DIR, SYSTEM_MANIFESTS, browserEnv,
   freshDir, hostsRunningAfterWaiting, makeHome, register, sanitizerReports,
 } from './lib/setup.mjs';
 import { verifyWithXmlsec1 } from './lib/xmlsec.mjs';
@@ -41,8 +41,12 @@ before(async () => {
   fs.mkdirSync(reports);
   const env = browserEnv(home, reports);
   if (!INSTALLED) register(['register', '--browser', 'firefox', '--host', HOST], env);
-  const extension = path.join(dir, 'extension');
-  execFileSync('bash', [path.join(SOURCE_DIR, 'tools/browser/firefox-extension.sh'), extension]);
+  // The installed package's copy, or one assembled from the source tree.
+  let extension = FIREFOX_EXTENSION_DIR;
+  if (extension === null) {
+    extension = path.join(dir, 'extension');
+    execFileSync('bash', [path.join(SOURCE_DIR, 'tools/browser/firefox-extension.sh'), extension]);
+  }
   browser = await puppeteer.launch({
     browser: 'firefox',
     executablePath: FIREFOX,

@@ -8,7 +8,6 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 export const SOURCE_DIR = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
-export const EXTENSION_DIR = path.join(SOURCE_DIR, 'extension');
 export const REGISTER = path.join(SOURCE_DIR, 'tools/browser/register-host.sh');
 export const HOST_NAME = 'tavlin.quillet';
 export const CHROMIUM = process.env.QUILLET_CHROMIUM ?? '/usr/bin/chromium';
@@ -21,6 +20,9 @@ export const FIREFOX_EXTENSION_ID = 'quillet-sample@tavlin';
 // through its system-wide manifests; nothing is registered for the test's profiles.
 export const INSTALLED = process.env.QUILLET_INSTALLED === '1';
 export const INSTALLED_DIR = '/usr/lib/quillet';
+// The sample extension: the source tree's, or the copies the package installs.
+export const EXTENSION_DIR = INSTALLED ? '/usr/share/quillet/extension' : path.join(SOURCE_DIR, 'extension');
+export const FIREFOX_EXTENSION_DIR = INSTALLED ? '/usr/share/quillet/extension-firefox' : null;
 // The system-wide manifest names, by browser family.
 export const SYSTEM_MANIFESTS = {
   chromium: `/etc/chromium/native-messaging-hosts/${HOST_NAME}.json`,
