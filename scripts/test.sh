@@ -12,5 +12,4 @@ for variant in plain asan; do
   echo "== tests ($variant)"
   ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
 done
-# Once, on the plain build: the Debian package installed on this machine and tested there.
-bash scripts/test-package.sh
+bash scripts/test-package.sh # once: the Debian package of the plain build, installed here, tested, removed
