@@ -15,7 +15,11 @@ fail() {
   echo "test-package.sh: FAILED: $*" >&2
   exit 1
 }
-step() { echo "== package: $*"; }
+steps=0
+step() {
+  steps=$((steps + 1))
+  echo "== package: $*"
+}
 
 if dpkg-query -W -f='${Status}' quillet 2>/dev/null | grep -qE ' (installed|config-files)$'; then
   fail "the package quillet is already on this machine; remove it (apt-get purge quillet) first"
@@ -133,3 +137,4 @@ for dir in /usr/lib/quillet /usr/share/quillet /usr/share/doc/quillet /etc/quill
 done
 [ ${#left[@]} -eq 0 ] || fail "left after purging: ${left[*]}"
 echo "== package: passed in $(($(date +%s) - started)) s"
+echo "package: $steps passed, 0 failed"
