@@ -50,8 +50,10 @@ export class HostPort {
     const port = chrome.runtime.connectNative(HOST_NAME);
     port.onMessage.addListener((answer) => this.#pending.shift()?.resolve(answer));
     port.onDisconnect.addListener(() => {
-      // Reading lastError here is what tells the browser the failure was handled.
-      const reason = chrome.runtime.lastError?.message ?? 'The host closed the connection.';
+      // Firefox gives the reason as port.error; Chromium as lastError, and reading it
+      // here is what tells Chromium the failure was handled.
+      const reason = port.error?.message ?? chrome.runtime.lastError?.message ??
+        'The host closed the connection.';
       this.#dropped(reason);
     });
     this.#port = port;

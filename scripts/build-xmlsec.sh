@@ -38,7 +38,10 @@ options=(--enable-gost --enable-gost2012 --enable-openssl3-engines
 origin_rpath='-Wl,-rpath,\$$ORIGIN'
 
 version=$(cd src && dpkg-parsechangelog -S Version)
-wanted="$version ${options[*]} $origin_rpath"
+# "no-libdir-rpath": libtool would also give the libraries and the tool a RUNPATH to the
+# install prefix under build/, searched before $ORIGIN, which an installed copy must never
+# carry (it would load libraries from a build directory of another machine's path).
+wanted="$version ${options[*]} $origin_rpath no-libdir-rpath"
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
   exit 0
 fi
@@ -49,6 +52,8 @@ cd src
 rm -rf "$prefix"
 ./configure --prefix="$prefix" "${options[@]}" LDFLAGS="$origin_rpath" \
   >"$work/configure.log" 2>&1 || { tail -n 40 "$work/configure.log"; exit 1; }
+sed -i -e 's/^hardcode_libdir_flag_spec=.*/hardcode_libdir_flag_spec=""/' \
+  -e 's/^runpath_var=LD_RUN_PATH/runpath_var=NO_RUNPATH/' libtool
 make -j2 >"$work/make.log" 2>&1 || { tail -n 40 "$work/make.log"; exit 1; }
 make install >"$work/install.log" 2>&1 || { tail -n 40 "$work/install.log"; exit 1; }
 echo "$wanted" >"$stamp"

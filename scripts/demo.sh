@@ -8,8 +8,10 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
-bin=$top/build/bin
-demo=$top/build/demo-home
+# QUILLET_DEMO_BIN runs the demo on other copies of quillet-store and quillet-client (an
+# installed package's, /usr/bin); QUILLET_DEMO_HOME puts the demo home elsewhere.
+bin=${QUILLET_DEMO_BIN:-$top/build/bin}
+demo=${QUILLET_DEMO_HOME:-$top/build/demo-home}
 pki=$demo/pki
 export HOME=$demo XDG_DATA_HOME=$demo
 mkdir -p "$pki" "$demo/tavlin.quillet"

@@ -159,6 +159,86 @@ describe('unregistration', () => {
   });
 });
 
+describe('system-wide manifests of an installed copy', () => {
+  const UPDATE = path.join(SOURCE_DIR, 'tools/browser/update-manifests.sh');
+  // Runs the update command on a list; returns {status, stdout, stderr}.
+  function update(dir, list) {
+    const config = path.join(dir, 'allowed-extensions');
+    fs.writeFileSync(config, list);
+    return spawnSync('bash', [UPDATE, '--config', config, '--manifest-dir', path.join(dir, 'manifests'), '--host', HOST],
+                     { encoding: 'utf8' });
+  }
+  const chromiumFile = (dir) => path.join(dir, 'manifests', `${HOST_NAME}.chromium.json`);
+  const firefoxFile = (dir) => path.join(dir, 'manifests', `${HOST_NAME}.firefox.json`);
+
+  test('--manifest-dir writes one manifest per browser family under its family\'s name', () => {
+    const { home, env } = freshHome();
+    const dir = path.join(home, 'lib');
+    const printed = register(['register', '--host', HOST, '--manifest-dir', dir], env).trim().split('\n');
+    const chromium = path.join(dir, `${HOST_NAME}.chromium.json`);
+    const firefox = path.join(dir, `${HOST_NAME}.firefox.json`);
+    assert.deepEqual(printed, [chromium, chromium, firefox]);
+    assert.deepEqual(fs.readdirSync(home), ['lib'], 'nothing in the user\'s browser directories');
+    assert.deepEqual(readManifest(chromium).allowed_origins, [`chrome-extension://${EXTENSION_ID}/`]);
+    assert.deepEqual(readManifest(firefox).allowed_extensions, ['quillet-sample@tavlin']);
+    assert.throws(() => register(['register', '--host', HOST, '--manifest-dir', dir, '--user-data-dir', dir], env),
+                  /exclude each other/);
+  });
+
+  test('an installed copy registers the host beside it by default', () => {
+    const { home, env } = freshHome();
+    const installed = path.join(home, 'usr/lib/quillet');
+    fs.mkdirSync(installed, { recursive: true });
+    fs.copyFileSync(path.join(SOURCE_DIR, 'tools/browser/register-host.sh'), path.join(installed, 'register-host.sh'));
+    fs.symlinkSync(HOST, path.join(installed, 'QuilletHost'));
+    execFileSync('bash', [path.join(installed, 'register-host.sh'), 'register', '--browser', 'firefox'], { env });
+    const manifest = readManifest(path.join(home, '.mozilla/native-messaging-hosts', `${HOST_NAME}.json`));
+    assert.equal(manifest.path, path.join(installed, 'QuilletHost'));
+  });
+
+  test('the list of allowed extensions decides each family\'s manifest', () => {
+    const dir = freshDir('update');
+    const other = 'abcdefghijklmnopabcdefghijklmnop';
+    const written = update(dir, `# comment\n\nchromium ${EXTENSION_ID}\n  chromium ${other}  \nfirefox quillet-sample@tavlin\nfirefox {0b6f2c1e-1d1a-4e6b-9a57-3b1f0c2d4e5f}`);
+    assert.equal(written.status, 0, written.stderr);
+    assert.deepEqual(written.stdout.trim().split('\n'), [chromiumFile(dir), firefoxFile(dir)]);
+    const chromium = readManifest(chromiumFile(dir));
+    assert.equal(chromium.path, HOST);
+    assert.deepEqual(chromium.allowed_origins, [EXTENSION_ID, other].map((id) => `chrome-extension://${id}/`));
+    assert.deepEqual(readManifest(firefoxFile(dir)).allowed_extensions,
+                     ['quillet-sample@tavlin', '{0b6f2c1e-1d1a-4e6b-9a57-3b1f0c2d4e5f}']);
+    assert.equal(fs.statSync(chromiumFile(dir)).mode & 0o777, 0o644, 'browsers of every user read it');
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'manifests')).sort(),
+                     [`${HOST_NAME}.chromium.json`, `${HOST_NAME}.firefox.json`], 'no staging left');
+
+    // A family with no extension left loses its manifest, rather than falling back to the sample.
+    const firefoxOnly = update(dir, 'firefox quillet-sample@tavlin\n');
+    assert.equal(firefoxOnly.status, 0, firefoxOnly.stderr);
+    assert.ok(!fs.existsSync(chromiumFile(dir)));
+    assert.ok(fs.existsSync(firefoxFile(dir)));
+  });
+
+  test('a bad line refuses the whole list and leaves the manifests as they were', () => {
+    const dir = freshDir('update');
+    assert.equal(update(dir, `chromium ${EXTENSION_ID}\nfirefox quillet-sample@tavlin\n`).status, 0);
+    const before = [fs.readFileSync(chromiumFile(dir), 'utf8'), fs.readFileSync(firefoxFile(dir), 'utf8')];
+    const cases = [
+      [`chromium ${'a'.repeat(32)}\nfirefox bad"id\n`, /not a Firefox add-on ID/],
+      [`firefox one@example\nchromium ${'z'.repeat(32)}\n`, /not a Chromium extension ID/],
+      ['opera abc\n', /:1: unknown browser family 'opera'/],
+      [`firefox one@example\nchromium\n`, /:2: expected 'chromium ID'/],
+      [`chromium ${'a'.repeat(32)} ${'b'.repeat(32)}\n`, /:1: expected/],
+    ];
+    for (const [list, message] of cases) {
+      const refused = update(dir, list);
+      assert.equal(refused.status, 1, list);
+      assert.match(refused.stderr, message, list);
+      assert.deepEqual([fs.readFileSync(chromiumFile(dir), 'utf8'), fs.readFileSync(firefoxFile(dir), 'utf8')], before, list);
+    }
+    assert.deepEqual(fs.readdirSync(path.join(dir, 'manifests')).length, 2, 'no staging left');
+  });
+});
+
 test('extension-id.sh computes the ID Chromium gives the sample extension', () => {
   const printed = execFileSync('bash', [path.join(SOURCE_DIR, 'tools/browser/extension-id.sh')], { encoding: 'utf8' });
   assert.equal(printed.trim(), EXTENSION_ID);

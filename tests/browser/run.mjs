@@ -1,7 +1,9 @@
 // Runs one browser test suite with node's test runner: "register" (the registration
-// command; needs no browser) or "extension" (the sample extension in real Chromium).
-// Exits 77, which CTest reports as skipped, only when Chromium cannot start here at all;
-// a missing playwright-core is a failure (scripts/install-deps.sh installs it).
+// command; needs no browser), "extension" (the sample extension in real Chromium) or
+// "firefox" (its Firefox variant in real Firefox).
+// Exits 77, which CTest reports as skipped, only when Chromium cannot start here at all,
+// or Firefox is not installed; a missing playwright-core or puppeteer-core is a failure
+// (scripts/install-deps.sh installs them).
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
@@ -11,8 +13,8 @@ import { fileURLToPath } from 'node:url';
 const SKIP = 77;
 const here = path.dirname(fileURLToPath(import.meta.url));
 const suite = process.argv[2];
-if (!['register', 'extension'].includes(suite)) {
-  console.error('usage: node run.mjs register|extension');
+if (!['register', 'extension', 'firefox'].includes(suite)) {
+  console.error('usage: node run.mjs register|extension|firefox');
   process.exit(2);
 }
 
@@ -48,6 +50,19 @@ if (suite === 'extension') {
   const reason = await chromiumCannotStart();
   if (reason !== null) {
     console.log(`SKIPPED: Chromium cannot start: ${reason}`);
+    process.exit(SKIP);
+  }
+}
+if (suite === 'firefox') {
+  try {
+    await import('puppeteer-core');
+  } catch (error) {
+    console.error(`puppeteer-core is not installed in ${here} (run scripts/install-deps.sh): ${error.message}`);
+    process.exit(1);
+  }
+  const { FIREFOX } = await import('./lib/setup.mjs');
+  if (!fs.existsSync(FIREFOX)) {
+    console.log(`SKIPPED: ${FIREFOX} does not exist`);
     process.exit(SKIP);
   }
 }

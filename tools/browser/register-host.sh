@@ -5,8 +5,9 @@
 # manifest names the host by absolute path and lists the extensions allowed to start it.
 #
 # Usage: register-host.sh register|unregister [options]
-#   --host PATH              the QuilletHost program (default: build/bin/QuilletHost of
-#                            this source tree)
+#   --host PATH              the QuilletHost program (default: the one beside this script
+#                            in an installed copy, else build/bin/QuilletHost of this
+#                            source tree)
 #   --browser NAME           chromium, chrome or firefox; repeat for several (default: all)
 #   --user-data-dir DIR      Chromium-family profile started with --user-data-dir=DIR:
 #                            the manifest goes into DIR/NativeMessagingHosts/ instead of
@@ -16,6 +17,10 @@
 #                            for several (default: the sample extension)
 #   --firefox-extension-id ID  Firefox add-on ID to allow; repeat for several (default:
 #                            the sample extension's)
+#   --manifest-dir DIR       write the manifests into DIR as tavlin.quillet.chromium.json
+#                            (Chromium and Chrome) and tavlin.quillet.firefox.json instead
+#                            of the browsers' directories (a package links the system-wide
+#                            names to them)
 #   --print                  write the manifests to standard output instead of to files
 # Prints the path of every manifest written or removed.
 set -euo pipefail
@@ -77,6 +82,7 @@ EOF
 
 # Directory a browser reads per-user host manifests from.
 manifest_dir() {
+  if [ -n "$out_dir" ]; then echo "$out_dir"; return; fi
   local config=${XDG_CONFIG_HOME:-$HOME/.config}
   case $1 in
     chromium) echo "${user_data_dir:-${CHROME_CONFIG_HOME:-$config}/chromium}/NativeMessagingHosts" ;;
@@ -92,12 +98,17 @@ action=$1
 shift
 case $action in register | unregister) ;; *) usage ;; esac
 
-top=$(cd "$(dirname "$0")/../.." && pwd)
-host="$top/build/bin/QuilletHost"
+here=$(cd "$(dirname "$0")" && pwd)
+if [ -x "$here/QuilletHost" ]; then
+  host="$here/QuilletHost"
+else
+  host="$(cd "$here/../.." && pwd)/build/bin/QuilletHost"
+fi
 browsers=()
 extension_ids=()
 firefox_ids=()
 user_data_dir=""
+out_dir=""
 print=false
 while [ $# -gt 0 ]; do
   case $1 in
@@ -106,6 +117,7 @@ while [ $# -gt 0 ]; do
     --user-data-dir) user_data_dir=${2:?}; shift 2 ;;
     --extension-id) extension_ids+=("${2:?}"); shift 2 ;;
     --firefox-extension-id) firefox_ids+=("${2:?}"); shift 2 ;;
+    --manifest-dir) out_dir=${2:?}; shift 2 ;;
     --print) print=true; shift ;;
     *) usage ;;
   esac
@@ -130,6 +142,13 @@ done
 for id in "${firefox_ids[@]}"; do
   [[ $id =~ ^[A-Za-z0-9._@{}+-]+$ ]] || fail "'$id' is not a Firefox add-on ID"
 done
+if [ -n "$out_dir" ] && [ -n "$user_data_dir" ]; then
+  fail "--manifest-dir and --user-data-dir exclude each other"
+fi
+if [ -n "$out_dir" ]; then
+  mkdir -p "$out_dir"
+  out_dir=$(cd "$out_dir" && pwd)
+fi
 if [ -n "$user_data_dir" ]; then
   mkdir -p "$user_data_dir"
   user_data_dir=$(cd "$user_data_dir" && pwd)
@@ -144,6 +163,7 @@ fi
 for browser in "${browsers[@]}"; do
   dir=$(manifest_dir "$browser")
   file="$dir/$HOST_NAME.json"
+  [ -z "$out_dir" ] || file="$dir/$HOST_NAME.$(family_of "$browser").json"
   if [ "$action" = unregister ]; then
     if [ -e "$file" ]; then
       rm -f "$file"

@@ -8,13 +8,30 @@ import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 export const SOURCE_DIR = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../../..');
-export const EXTENSION_DIR = path.join(SOURCE_DIR, 'extension');
 export const REGISTER = path.join(SOURCE_DIR, 'tools/browser/register-host.sh');
 export const HOST_NAME = 'tavlin.quillet';
 export const CHROMIUM = process.env.QUILLET_CHROMIUM ?? '/usr/bin/chromium';
 
-// The build under test (CTest sets these; the defaults are the plain build).
-export const BIN_DIR = process.env.QUILLET_BIN_DIR ?? path.join(SOURCE_DIR, 'build/bin');
+export const FIREFOX = process.env.QUILLET_FIREFOX ?? '/usr/bin/firefox-esr';
+// The Firefox variant of the sample extension's ID.
+export const FIREFOX_EXTENSION_ID = 'quillet-sample@tavlin';
+
+// QUILLET_INSTALLED=1: the suites test the installed package, whose host the browsers find
+// through its system-wide manifests; nothing is registered for the test's profiles.
+export const INSTALLED = process.env.QUILLET_INSTALLED === '1';
+export const INSTALLED_DIR = '/usr/lib/quillet';
+// The sample extension: the source tree's, or the copies the package installs.
+export const EXTENSION_DIR = INSTALLED ? '/usr/share/quillet/extension' : path.join(SOURCE_DIR, 'extension');
+export const FIREFOX_EXTENSION_DIR = INSTALLED ? '/usr/share/quillet/extension-firefox' : null;
+// The system-wide manifest names, by browser family.
+export const SYSTEM_MANIFESTS = {
+  chromium: `/etc/chromium/native-messaging-hosts/${HOST_NAME}.json`,
+  firefox: `/usr/lib/mozilla/native-messaging-hosts/${HOST_NAME}.json`,
+};
+
+// The build under test (CTest sets these; the defaults are the plain build, or the
+// installed package).
+export const BIN_DIR = process.env.QUILLET_BIN_DIR ?? (INSTALLED ? INSTALLED_DIR : path.join(SOURCE_DIR, 'build/bin'));
 export const STORES_TOOL =
   process.env.QUILLET_STORES_TOOL ?? path.join(SOURCE_DIR, 'build/tests/quillet_browser_stores');
 export const WORK_DIR = process.env.QUILLET_BROWSER_WORK ?? path.join(SOURCE_DIR, 'build/browser');
