@@ -12,7 +12,7 @@ struct OpenContainer {
 
 // Writes value, or the opening bracket of a non-empty container, which is then put on
 // the stack (an empty one is written whole, as the library writes it).
-void begin(const nlohmann::json& value, std::string& out, std::vector<OpenContainer>& open) {
+void writeOrOpen(const nlohmann::json& value, std::string& out, std::vector<OpenContainer>& open) {
   if (!value.is_structured() || value.empty()) {
     out += value.dump();
     return;
@@ -26,7 +26,7 @@ void begin(const nlohmann::json& value, std::string& out, std::vector<OpenContai
 std::string compactJson(const nlohmann::json& document) {
   std::string out;
   std::vector<OpenContainer> open;
-  begin(document, out, open);
+  writeOrOpen(document, out, open);
   while (!open.empty()) {
     OpenContainer& top = open.back();
     if (top.next == top.container->cend()) {
@@ -40,7 +40,7 @@ std::string compactJson(const nlohmann::json& document) {
       out += nlohmann::json(element.key()).dump();
       out += ':';
     }
-    begin(*element, out, open);  // may move the stack: top is not used after this
+    writeOrOpen(*element, out, open);  // may move the stack: top is not used after this
   }
   return out;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/support/framing.h"
 #include "tests/support/host_process.h"
 #include "tests/support/log_files.h"

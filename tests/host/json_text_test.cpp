@@ -39,11 +39,11 @@ TEST(CompactJson, NestingDeeperThanAnyStackIsSerialisedWhole) {
 // The library's text of the parse error of body.
 std::string parseErrorOf(const std::string& body) {
   try {
-    (void)nlohmann::json::parse(body);
+    const nlohmann::json parsed = nlohmann::json::parse(body);
+    return "<parsed " + parsed.dump() + ">";
   } catch (const nlohmann::json::parse_error& error) {
     return parseErrorText(error);
   }
-  return "<parsed>";
 }
 
 TEST(ParseErrorText, KeepsKindPositionAndExpectationButNotTheQuotedBytes) {
@@ -55,12 +55,12 @@ TEST(ParseErrorText, KeepsKindPositionAndExpectationButNotTheQuotedBytes) {
        "[json.exception.parse_error.101] parse error at line 1, column 1: syntax error while "
        "parsing value - invalid literal"},
       {R"({"a":"secret)",
-       "[json.exception.parse_error.101] parse error at line 1, column 12: syntax error while "
+       "[json.exception.parse_error.101] parse error at line 1, column 13: syntax error while "
        "parsing value - invalid string: missing closing quote"},
       // A token that ends like the library's own "; expected ..." is still dropped, and the
       // library's own expectation is kept.
       {R"({"secret'; expected ':')" + std::string("\x03"),
-       "[json.exception.parse_error.101] parse error at line 1, column 23: syntax error while "
+       "[json.exception.parse_error.101] parse error at line 1, column 24: syntax error while "
        "parsing object key - invalid string: control character U+0003 (ETX) must be escaped "
        "to \\u0003; expected string literal"},
       // No quoted token: the library's text as it is.
