@@ -1,5 +1,7 @@
 #include "host/engine/sign_documents.h"
 
+#include <utility>
+
 #include "host/engine/vekt_quillet_impl.h"
 #include "host/result_codes.h"
 #include "host/result_error.h"
