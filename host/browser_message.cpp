@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "host/debug_listener.h"
+#include "host/parse_error_text.h"
 #include "host/request_echo.h"
 #include "host/text_conversion.h"
 #include "platform/win32.h"
@@ -59,7 +60,12 @@ bool BrowserMessage::read(std::FILE* input) {
     throw std::logic_error("фактическая длина сообщения от браузера меньше заявленной");
   }
   body.push_back('\0');
-  request = nlohmann::json::parse(body.c_str());
+  try {
+    request = nlohmann::json::parse(body.c_str());
+  } catch (const nlohmann::json::parse_error& error) {
+    // The library's text quotes the bytes it was reading, which may be the PIN.
+    throw std::runtime_error(parseErrorText(error));
+  }
   if (debugOutputIsRead()) OutputDebugStringA(requestEcho(request).c_str());
   CheckUtf8(body);
   body_ = std::move(body);

@@ -13,8 +13,9 @@ class BrowserMessage {
   // Reads the next message from input (a binary, unbuffered stream). Returns true with text
   // and request filled; false when the input has ended, also inside a length or a body (a
   // partial message is dropped). Throws std::logic_error for a read error inside a message,
-  // the JSON library's parse error for a body that is not JSON (the parser sees the bytes up
-  // to the first NUL), and std::range_error("bad conversion") for a body that is not UTF-8.
+  // std::runtime_error with parseErrorText (host/parse_error_text.h) of the library's parse
+  // error for a body that is not JSON (the parser sees the bytes up to the first NUL), and
+  // std::range_error("bad conversion") for a body that is not UTF-8.
   // Echoes the parsed request to the debugger output, re-serialised, with the value of a
   // "password" member masked.
   bool read(std::FILE* input);

@@ -6,6 +6,7 @@
 
 #include "host/browser_message.h"
 #include "host/closed_output.h"
+#include "host/compact_json.h"
 #include "host/create_operation.h"
 #include "host/framing.h"
 #include "host/log.h"
@@ -35,7 +36,7 @@ void serveRequests(std::FILE* input, std::FILE* output) {
     if (!message.read(input)) return;
     std::unique_ptr<Operation> operation = createOperation(message);
     nlohmann::json answer = operation->run();
-    std::string answerText = answer.dump();
+    std::string answerText = compactJson(answer);
     OutputDebugStringA(answerText.c_str());
     writeFramedMessage(output, answerText);
   }

@@ -5,5 +5,6 @@ JsonTypeError::JsonTypeError(const nlohmann::json& value)
 
 std::string jsonString(const nlohmann::json& value) {
   if (!value.is_string()) throw JsonTypeError(value);
-  return value.get<std::string>();
+  // Copied straight into the result: no temporary copy of a value (the PIN) is left behind.
+  return value.get_ref<const std::string&>();
 }

@@ -10,5 +10,5 @@ extern const char* const kPasswordMask;
 
 // Returns the request serialised compactly, as the answers are, with the value of its
 // top-level "password" member (the key container's PIN) replaced by kPasswordMask. The
-// request itself is not changed.
+// request itself is not changed. Any depth of nesting is echoed whole, without recursion.
 std::string requestEcho(const nlohmann::json& request);

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <io.h>
+#include <malloc.h>
 #include <wincrypt.h>
 
 #include "platform/cert_select_struct.h"
@@ -27,11 +28,13 @@
 #include "platform/error_message.h"
 #include "platform/exception_codes.h"
 #include "platform/file_time.h"
+#include "platform/heap_block.h"
 #include "platform/key_container.h"
 #include "platform/last_error.h"
 #include "platform/local_memory.h"
 #include "platform/locale_info.h"
 #include "platform/module.h"
+#include "platform/secure_zero.h"
 #include "platform/std_streams.h"
 #include "platform/version_info.h"
 #include "platform/wide_locale.h"

@@ -17,9 +17,15 @@ namespace {
 // tracing the failure (code 201, with the system error when the container refused it).
 bool setPin(const Tracer& trace, const BackendKeyData& data, const wchar_t* password) {
   PinBuffer pin;
-  if (!pin.assign(password)) {
-    trace.line(L"password holds characters other than ASCII", KeyPasswordFailed);
-    return false;
+  switch (pin.assign(password)) {
+    case PinBuffer::Fill::kFilled:
+      break;
+    case PinBuffer::Fill::kNotAscii:
+      trace.line(L"password holds characters other than ASCII", KeyPasswordFailed);
+      return false;
+    case PinBuffer::Fill::kTooLong:
+      trace.line(L"password is longer than 40 characters", KeyPasswordFailed);
+      return false;
   }
   if (!CryptSetProvParam(backendKeyDataProvider(data), PP_KEYEXCHANGE_PIN, pin.data(),
                          /*dwFlags=*/0)) {

@@ -4,17 +4,15 @@ namespace quillet::proxy {
 
 PinBuffer::~PinBuffer() { wipe(); }
 
-bool PinBuffer::assign(const wchar_t* password) {
+PinBuffer::Fill PinBuffer::assign(const wchar_t* password) {
   wipe();
-  for (int i = 0; i < kMaxLength && password[i] != L'\0'; ++i) {
-    const auto unit = static_cast<char16_t>(password[i]);
-    if (unit >= 0x80) {
-      wipe();
-      return false;
-    }
-    bytes_[i] = static_cast<BYTE>(unit);
+  int length = 0;
+  for (; password[length] != L'\0'; ++length) {
+    if (static_cast<unsigned long>(password[length]) >= 0x80) return Fill::kNotAscii;
+    if (length == kMaxLength) return Fill::kTooLong;
   }
-  return true;
+  for (int i = 0; i < length; ++i) bytes_[i] = static_cast<BYTE>(password[i]);
+  return Fill::kFilled;
 }
 
 void PinBuffer::wipe() {

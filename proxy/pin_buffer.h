@@ -5,8 +5,8 @@
 
 namespace quillet::proxy {
 
-// 41 bytes, zero-filled, holding at most the first 40 characters of a password as narrow
-// ASCII text, so that it always ends in a NUL. Wiped when destroyed.
+// 41 bytes, zero-filled, holding a password of at most 40 characters as narrow ASCII text,
+// so that it always ends in a NUL. Wiped when destroyed.
 class PinBuffer {
  public:
   // Bytes in the buffer, and the most that can come from the password.
@@ -18,10 +18,16 @@ class PinBuffer {
   PinBuffer& operator=(const PinBuffer&) = delete;
   ~PinBuffer();
 
-  // Fills the buffer with the password's first 40 characters (NUL-terminated UTF-16).
-  // Returns false, leaving the buffer zero-filled, when one of those characters is not
-  // ASCII: the narrow "C" locale text that the container expects cannot hold it.
-  bool assign(const wchar_t* password);
+  // What became of a password.
+  enum class Fill {
+    kFilled,    // the buffer holds the whole password
+    kTooLong,   // more than kMaxLength characters: never cut to fit
+    kNotAscii,  // a character the container's narrow "C" locale text cannot hold
+  };
+
+  // Fills the buffer with the password (NUL-terminated UTF-16). Anything but kFilled leaves
+  // the buffer zero-filled.
+  Fill assign(const wchar_t* password);
 
   // The NUL-terminated PIN.
   const BYTE* data() const { return bytes_; }

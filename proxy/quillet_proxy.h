@@ -54,13 +54,13 @@ void ShutDownXmlSec();
 
 // Makes a signing key from the certificate's private key (reached through its key
 // container), carrying the certificate itself. A non-empty password is given to the
-// container as its PIN first (at most its first 40 characters; only ASCII can be given).
+// container as its PIN first (at most 40 characters, only ASCII; never cut to fit).
 // Returns 0 with *key the new key; 200 when the certificate's private key cannot be had
-// (*key untouched); 201 when the container refuses the PIN, or the PIN is not ASCII (*key
-// untouched, one trace line with code 201); 202 when no key could be made or it could not
-// take the private key (*key NULL); 203 when the certificate could not be attached (*key
-// the key, which must not be used to sign). Any key handed out is the caller's, released
-// with DestroyKey. The certificate is borrowed.
+// (*key untouched); 201 when the container refuses the PIN, or the PIN is not ASCII or
+// longer than 40 characters (*key untouched, one trace line with code 201 saying why); 202 when no
+// key could be made or it could not take the private key (*key NULL); 203 when the certificate
+// could not be attached (*key the key, which must not be used to sign). Any key handed out is the
+// caller's, released with DestroyKey. The certificate is borrowed.
 int PreparePrivateKey(TraceCallback trace, struct _xmlSecKey** key, PCCERT_CONTEXT certificate,
                       const wchar_t* password);
 

@@ -8,6 +8,7 @@
 #include "host/certs/certificate_prompt.h"
 #include "host/engine/impl_call_scope.h"
 #include "host/engine/vekt_quillet_impl.h"
+#include "host/escaped_value.h"
 #include "host/trace.h"
 
 namespace {
@@ -52,7 +53,7 @@ struct SignerHandles {
 // Finds the certificate whose SHA-1 hash the hexadecimal `thumbprint` gives.
 int findByThumbprint(HCERTSTORE store, const std::wstring& thumbprint,
                      PCCERT_CONTEXT* certificate) {
-  traceResult(L"Sign using certificate: " + thumbprint, Ok, 0);
+  traceResult(L"Sign using certificate: " + escapedValue(thumbprint), Ok, 0);
   BYTE* hash = nullptr;
   DWORD hashSize = 0;
   const int converted = StringToBinary(thumbprint, CRYPT_STRING_HEX_ANY, &hash, &hashSize);

@@ -7,21 +7,20 @@
 #include "host/result_codes.h"
 #include "host/result_error.h"
 #include "host/text_conversion.h"
+#include "host/trace.h"
+#include "host/wiped_text.h"
 
 namespace {
 
-// Holds the wide copy of the password and overwrites it when the request is done, on every
-// path, so that no PIN stays behind in freed memory of a long-lived host.
-struct WipedPassword {
-  explicit WipedPassword(std::wstring value) : text(std::move(value)) {}
-  ~WipedPassword() {
-    volatile wchar_t* unit = text.data();
-    for (std::size_t i = 0; i < text.size(); ++i) unit[i] = L'\0';
-  }
-  WipedPassword(const WipedPassword&) = delete;
-  WipedPassword& operator=(const WipedPassword&) = delete;
-  std::wstring text;
-};
+// Refuses a password that cannot reach the key container whole: the container takes a
+// NUL-terminated text, so a NUL inside would cut it silently. Traces why (code 201) and
+// throws the ResultError of 201.
+void refuseUnpassablePassword(const std::wstring& password) {
+  if (password.find(L'\0') == std::wstring::npos) return;
+  trace(L"password holds a NUL character and cannot be passed to the key container",
+        KeyPasswordFailed, 0);
+  throw ResultError(KeyPasswordFailed);
+}
 
 }  // namespace
 
@@ -34,9 +33,12 @@ std::vector<std::string> signDocuments(const std::vector<const std::string*>& do
   for (const std::string* document : documents) wideDocuments.push_back(Utf8ToWide(*document));
 
   VektQuilletImpl engine;
-  const WipedPassword widePassword(Utf8ToWide(password));
+  // The wide copy of the PIN is wiped on every path out of here, as the caller wipes its own.
+  const WipedText<std::wstring> widePassword([&password] { return Utf8ToWide(password); });
   const std::wstring wideThumbprint = Utf8ToWide(thumbprint);
   const std::wstring wideStoreName = Utf8ToWide(storeName);
+
+  refuseUnpassablePassword(widePassword.text);
 
   std::vector<std::wstring> results;
   const int result = engine.sign(wideDocuments, signatureOnly ? 1 : 0, wideStoreName,

@@ -6,8 +6,10 @@
 
 #include "host/answer.h"
 #include "host/engine/sign_documents.h"
+#include "host/escaped_value.h"
 #include "host/text_conversion.h"
 #include "host/trace.h"
+#include "host/wiped_text.h"
 
 namespace {
 
@@ -20,13 +22,14 @@ bool isArrayOfStrings(const nlohmann::json& value) {
   return true;
 }
 
-// Traces the request's parameters; the password only as whether there is one.
+// Traces the request's parameters, their control characters escaped; the password only as
+// whether there is one.
 void traceParameters(const std::string& storeName, const std::string& thumbprint,
                      const std::string& signatureOnly, bool hasPassword) {
   std::wstring line = L"Sign with parameters:\n";
-  line += L"\tstoreName: " + Utf8ToWide(storeName) + L"\n";
-  line += L"\tthumbprint: " + Utf8ToWide(thumbprint) + L"\n";
-  line += L"\treturnSignatureOnly: " + Utf8ToWide(signatureOnly) + L"\n";
+  line += L"\tstoreName: " + escapedValue(Utf8ToWide(storeName)) + L"\n";
+  line += L"\tthumbprint: " + escapedValue(Utf8ToWide(thumbprint)) + L"\n";
+  line += L"\treturnSignatureOnly: " + escapedValue(Utf8ToWide(signatureOnly)) + L"\n";
   line += hasPassword ? L"\thas password: 1" : L"\thas password: 0";
   trace(line, 0, 0);
 }
@@ -37,9 +40,10 @@ nlohmann::json SignOperation::execute() {
   const nlohmann::json& xmls = requiredParam("xmls");
   std::string storeName = optionalString("storeName");
   std::string thumbprint = optionalString("thumbprint");
-  std::string password = optionalString("password");
+  // The PIN: the one copy the operation makes is wiped on every path out of here.
+  const WipedText<std::string> password([this] { return optionalString("password"); });
   std::string signatureOnly = optionalString("returnSignatureOnly");
-  traceParameters(storeName, thumbprint, signatureOnly, !password.empty());
+  traceParameters(storeName, thumbprint, signatureOnly, !password.text.empty());
   bool returnSignatureOnly = signatureOnly == "1";
   if (!isArrayOfStrings(xmls)) {
     return makeErrorAnswer(std::string("Параметр 'xmls' должен быть массивом строк"));
@@ -50,7 +54,7 @@ nlohmann::json SignOperation::execute() {
     documents.push_back(&element.get_ref<const std::string&>());
   }
   std::vector<std::string> signedDocuments =
-      signDocuments(documents, returnSignatureOnly, storeName, thumbprint, password);
+      signDocuments(documents, returnSignatureOnly, storeName, thumbprint, password.text);
   nlohmann::json content = nlohmann::json::array();
   for (std::string& signedDocument : signedDocuments) content.push_back(std::move(signedDocument));
   nlohmann::json answer = makeSuccessAnswer();

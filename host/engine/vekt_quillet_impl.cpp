@@ -7,6 +7,7 @@
 
 #include "host/engine/binding_steps.h"
 #include "host/engine/runtime_layout.h"
+#include "host/escaped_value.h"
 #include "host/text_conversion.h"
 #include "host/trace.h"
 
@@ -125,7 +126,7 @@ extern "C" void xmlSecErrorToTrace(const char* file, int line, const char* func,
     std::wostringstream text;
     auto put = [&text](const char* part) {
       if (part != nullptr) {
-        text << reportText(part);
+        text << escapedValue(reportText(part));
       }
     };
     text << L"[";

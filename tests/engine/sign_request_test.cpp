@@ -77,6 +77,9 @@ TEST_F(SignRequestTest, FindsTheCertificateByThePlatformsThumbprintText) {
   const nlohmann::json content =
       ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, spaced + "\r\n")));
   EXPECT_EQ(content.size(), 1u);
+  // The text's line break is the request's, not the trace's: it stays on the record's line.
+  EXPECT_TRUE(
+      ContainsInOrder(session_.LogTexts(), {"Sign using certificate: " + spaced + "\\x0D\\x0A"}));
 }
 
 TEST_F(SignRequestTest, EmptyDocumentListStillPreparesKeyAndTemplate) {

@@ -120,7 +120,17 @@ TEST_F(FramingTest, RefusesBodiesThatAreNotJson) {
   for (const std::string& body : {std::string(), std::string("abc"), std::string("{\"a\":1"),
                                   std::string("\0{}", 3), std::string("{\"a\":\"\xFF\xFE\"}")}) {
     SCOPED_TRACE(body);
-    EXPECT_THROW(readFrom(frame(body)), nlohmann::json::parse_error);
+    // The library's error, without the bytes of the request it quotes.
+    try {
+      readFrom(frame(body));
+      ADD_FAILURE() << "no error";
+    } catch (const std::runtime_error& error) {
+      const std::string text = error.what();
+      EXPECT_EQ(text.rfind("[json.exception.parse_error.101] parse error at line 1, column ", 0),
+                0u)
+          << text;
+      EXPECT_EQ(text.find("last read"), std::string::npos) << text;
+    }
   }
 }
 
