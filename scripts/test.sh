@@ -12,3 +12,6 @@ for variant in plain asan; do
   echo "== tests ($variant)"
   ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
 done
+# The fuzz targets, briefly (clang build in build/fuzz/): any crash, leak or timeout fails.
+echo "== fuzzing"
+bash scripts/fuzz.sh all 45
