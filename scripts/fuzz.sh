@@ -55,7 +55,7 @@ for target in "${targets[@]}"; do
   run="$dir/runs/$target"
   crashes="$dir/crashes/$target"
   mkdir -p "$run/corpus" "$crashes"
-  rm -rf "$run/generated" "$dir/test-homes" && mkdir -p "$run/generated"
+  rm -rf "$run/generated" && mkdir -p "$run/generated"
   options=(-max_total_time="$seconds" -timeout=30 -rss_limit_mb=2560 -print_final_stats=1
     -artifact_prefix="$crashes/")
   # The host reports fatal input errors on standard error, as it must: not the fuzzer's.
@@ -75,5 +75,4 @@ for target in "${targets[@]}"; do
     ls -t "$crashes" | head -n 5 | sed "s|^|  $top/$crashes/|" >&2
   fi
 done
-rm -rf "$dir/test-homes"
 exit "$status"

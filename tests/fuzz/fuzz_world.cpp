@@ -85,8 +85,8 @@ FuzzWorld::FuzzWorld() {
 }
 
 FuzzWorld& world() {
-  static FuzzWorld* made = new FuzzWorld();  // never destroyed: the process ends with it
-  return *made;
+  static FuzzWorld made;  // its home goes when the process exits
+  return made;
 }
 
 const test::ProxyLibrary& proxy() {
