@@ -5,7 +5,8 @@
 //
 // The PKI is made when a target starts, or, when QUILLET_FUZZ_WORLD names a directory,
 // taken from there (and saved there the first time), so that a reproducer that depends on
-// the keys (a valid signature, a thumbprint) crashes again in a later process.
+// the keys (a valid signature, a thumbprint) crashes again in a later process. The test PKI
+// is all that is trusted: OpenSSL's default certificates (the system's bundle) are not.
 #pragma once
 
 #include <string>
