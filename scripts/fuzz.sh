@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets with clang (build/fuzz/, apart from the g++ builds) and runs
 # one target or all of them for a fixed time each:
 #   bash scripts/fuzz.sh [host_loop|verify|sign|binary_text|all] [seconds, default 60]
+#   QUILLET_FUZZ_LIBXML2=1 bash scripts/fuzz.sh ...   # libxml2 instrumented too
 # Fails on any crash, sanitizer report, leak, timeout or memory blow-up. A reproducer is
 # saved under build/fuzz/crashes/<target>/ (never into a corpus) and its path printed;
 # run it again with
@@ -40,6 +41,27 @@ dir=build/fuzz
 QUILLET_XMLSEC_WORK="$top/$dir/xmlsec" CC=clang-14 \
   CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address" \
   bash scripts/build-xmlsec.sh
+# With QUILLET_FUZZ_LIBXML2=1, Debian's libxml2 is rebuilt the same way (about two minutes
+# of CPU) and put into the runtime directory, where every module finds it first (RUNPATH
+# $ORIGIN): the parser's branches then guide the document targets. Without it, the
+# system's copy is used.
+libxml2_work="$top/$dir/libxml2"
+if [ "${QUILLET_FUZZ_LIBXML2:-0}" = 1 ]; then
+  if [ ! -f "$libxml2_work/src/.libs/libxml2.so.2" ]; then
+    rm -rf "$libxml2_work" && mkdir -p "$libxml2_work/fetch"
+    (cd "$libxml2_work/fetch" && apt-get source --download-only libxml2 >/dev/null)
+    dpkg-source --no-check -x "$(ls "$libxml2_work"/fetch/libxml2_*.dsc | head -n 1)" \
+      "$libxml2_work/src" >/dev/null
+    (cd "$libxml2_work/src" && autoreconf -fi >/dev/null 2>&1 &&
+      ./configure CC=clang-14 CFLAGS="-g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address" \
+        --disable-static --without-python --without-icu >"$libxml2_work/configure.log" 2>&1 &&
+      make -j"$(nproc)" libxml2.la >"$libxml2_work/make.log" 2>&1) ||
+      { tail -n 40 "$libxml2_work"/*.log; exit 1; }
+  fi
+  mkdir -p "$dir/bin" && cp -L "$libxml2_work/src/.libs/libxml2.so.2" "$dir/bin/libxml2.so.2"
+else
+  rm -f "$dir/bin/libxml2.so.2"
+fi
 cmake -S . -B "$dir" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLET_FUZZ=ON -DQUILLET_BUILD_TESTS=OFF \
   -DQUILLET_XMLSEC_PREFIX="$top/$dir/xmlsec/install" >/dev/null

@@ -14,4 +14,4 @@ for variant in plain asan; do
 done
 # The fuzz targets, briefly (clang build in build/fuzz/): any crash, leak or timeout fails.
 echo "== fuzzing"
-bash scripts/fuzz.sh all 45
+bash scripts/fuzz.sh all 40
