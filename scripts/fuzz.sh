@@ -58,7 +58,11 @@ if [ "${QUILLET_FUZZ_LIBXML2:-0}" = 1 ]; then
       make -j"$(nproc)" libxml2.la >"$libxml2_work/make.log" 2>&1) ||
       { tail -n 40 "$libxml2_work"/*.log; exit 1; }
   fi
-  mkdir -p "$dir/bin" && cp -L "$libxml2_work/src/.libs/libxml2.so.2" "$dir/bin/libxml2.so.2"
+  # Replaced by renaming, never rewritten in place: a target of another run may have it mapped.
+  if ! cmp -s "$libxml2_work/src/.libs/libxml2.so.2" "$dir/bin/libxml2.so.2"; then
+    mkdir -p "$dir/bin" && cp -L "$libxml2_work/src/.libs/libxml2.so.2" "$dir/bin/libxml2.so.2.new"
+    mv -f "$dir/bin/libxml2.so.2.new" "$dir/bin/libxml2.so.2"
+  fi
 else
   rm -f "$dir/bin/libxml2.so.2"
 fi

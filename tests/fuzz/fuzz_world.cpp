@@ -148,6 +148,15 @@ void reportResult(const char* call, int code) {
   if (verbose) std::fprintf(stderr, "%s: %d\n", call, code);
 }
 
+void noteInput(const std::uint8_t* data, std::size_t size) {
+  static const char* const path = std::getenv("QUILLET_FUZZ_LAST_INPUT");
+  if (path == nullptr) return;
+  std::FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return;
+  std::fwrite(data, 1, size, file);
+  std::fclose(file);
+}
+
 void writeGeneratedSeed(const std::string& name, const std::string& bytes) {
   const char* directory = std::getenv("QUILLET_FUZZ_GENERATED");
   if (directory == nullptr || *directory == '\0') return;

@@ -9,6 +9,8 @@
 // is all that is trusted: OpenSSL's default certificates (the system's bundle) are not.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "tests/proxy/proxy_fixture.h"
@@ -54,6 +56,11 @@ void dropXmlSecError(const char* file, int line, const char* func, const char* e
 // With QUILLET_FUZZ_VERBOSE set, writes "<call>: <code>" to standard error (to see what a
 // corpus reaches: bash scripts/fuzz.sh runs without it).
 void reportResult(const char* call, int code);
+
+// With QUILLET_FUZZ_LAST_INPUT naming a file, writes each input there before it runs: the
+// reproducer of a crash that kills the process before libFuzzer can save it (a fault inside
+// the sanitizer's own handler).
+void noteInput(const std::uint8_t* data, std::size_t size);
 
 // Writes a seed into the directory named by QUILLET_FUZZ_GENERATED (nothing when unset).
 void writeGeneratedSeed(const std::string& name, const std::string& bytes);

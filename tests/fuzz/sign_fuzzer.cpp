@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  quillet::fuzz::noteInput(data, size);
   if (size == 0) return 0;
   const std::uint8_t how = data[0];
   std::wstring document;

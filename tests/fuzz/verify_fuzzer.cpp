@@ -40,6 +40,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  quillet::fuzz::noteInput(data, size);
   std::string document(reinterpret_cast<const char*>(data), size);
   std::string certificate;
   if (document.compare(0, 5, "CERT:") == 0) {
