@@ -9,10 +9,13 @@
 # load it by bare name through libltdl, so the tool is built with its back end linked in
 # (--disable-apps-crypto-dl) and with RUNPATH $ORIGIN, so that the copy in build/bin/
 # runs on the bundled libraries beside it.
+#
+# QUILLET_XMLSEC_WORK names another directory to build in (the fuzz build uses its own,
+# compiled with the CC and CFLAGS of the environment, which the stamp records too).
 set -euo pipefail
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-work="$top/build/xmlsec"
+work="${QUILLET_XMLSEC_WORK:-$top/build/xmlsec}"
 prefix="$work/install"
 stamp="$prefix/.built"
 
@@ -42,6 +45,7 @@ version=$(cd src && dpkg-parsechangelog -S Version)
 # install prefix under build/, searched before $ORIGIN, which an installed copy must never
 # carry (it would load libraries from a build directory of another machine's path).
 wanted="$version ${options[*]} $origin_rpath no-libdir-rpath"
+if [ -n "${CC:-}${CFLAGS:-}" ]; then wanted="$wanted CC=${CC:-} CFLAGS=${CFLAGS:-}"; fi
 if [ -f "$stamp" ] && [ "$(cat "$stamp")" = "$wanted" ]; then
   exit 0
 fi

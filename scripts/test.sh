@@ -12,4 +12,7 @@ for variant in plain asan; do
   echo "== tests ($variant)"
   ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
 done
+# The fuzz targets, briefly (clang build in build/fuzz/): any crash, leak or timeout fails.
+echo "== fuzzing"
+bash scripts/fuzz.sh all 40
 bash scripts/test-package.sh # once: the Debian package of the plain build, installed here, tested, removed
