@@ -12,3 +12,4 @@ for variant in plain asan; do
   echo "== tests ($variant)"
   ctest --test-dir "$dir" --output-on-failure -j2 --timeout 300
 done
+bash scripts/test-win-ci.sh  # the Windows set under Wine (32-bit where it runs)
