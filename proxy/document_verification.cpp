@@ -59,13 +59,13 @@ int verifySignature(const Tracer& trace, CertificateCheckCallback check, xmlNode
   return judge(context.get(), check);
 }
 
-int verifyDocument(const Tracer& trace, CertificateCheckCallback check, const std::string* document,
-                   const std::string* certificate) {
+int verifyDocument(const Tracer& trace, CertificateCheckCallback check,
+                   const std::string* document, const std::string* certificate) {
   // The text came as UTF-8 whatever its declaration says.
   std::string refused;
-  XmlDocHandle doc = document != nullptr
-                         ? parseDocument(document->c_str(), &refused, DeclaredEncoding::kIgnore)
-                         : nullptr;
+  XmlDocHandle doc =
+      document != nullptr ? parseDocument(document->c_str(), &refused, DeclaredEncoding::kIgnore)
+                          : nullptr;
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {
     traceParseFailure(trace, refused);
     return XmlParseFailed;
@@ -87,6 +87,7 @@ int Verify(TraceCallback trace, CertificateCheckCallback check, const std::strin
     tracer.line(L"Verify");
     return quillet::proxy::verifyDocument(tracer, check, document, certificate);
   });
-  quillet::proxy::guardedVoidCall([&] { tracer.line(L"Verify: " + std::to_wstring(code), code); });
+  quillet::proxy::guardedVoidCall(
+      [&] { tracer.line(L"Verify: " + std::to_wstring(code), code); });
   return code;
 }

@@ -34,8 +34,9 @@ void loadOptionalCertificate(const Tracer& trace, xmlSecKeysMngrPtr manager,
                              const std::string& base64) {
   if (base64.empty()) return;
   // As many bytes as the text has characters: Base64 never decodes to more.
-  std::unique_ptr<BYTE[]> buffer(base64.size() <= UINT_MAX ? new (std::nothrow) BYTE[base64.size()]
-                                                           : nullptr);
+  std::unique_ptr<BYTE[]> buffer(base64.size() <= UINT_MAX
+                                     ? new (std::nothrow) BYTE[base64.size()]
+                                     : nullptr);
   if (!buffer) {
     trace.line(L"memory allocation failed", OutOfMemory);
     return;

@@ -33,8 +33,9 @@ void addCertificate(xmlSecKeysMngrPtr manager, PCCERT_CONTEXT certificate) {
 }
 
 void addStore(xmlSecKeysMngrPtr manager, const wchar_t* name, StoreRole role) {
-  HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, /*dwEncodingType=*/0, /*hCryptProv=*/0,
-                                   CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
+  HCERTSTORE store =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, /*dwEncodingType=*/0, /*hCryptProv=*/0,
+                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
   if (store == nullptr) {
     xmlSecError(__FILE__, __LINE__, __func__, /*errorObject=*/nullptr, "CertOpenStore",
                 XMLSEC_ERRORS_R_CRYPTO_FAILED, "GetLastError=0x%08lx",

@@ -55,8 +55,8 @@ XmlDocHandle parseDocument(const char* text, std::string* refusedEntity,
       xmlCreateMemoryParserCtxt(text, static_cast<int>(length)));
   if (!context) return nullptr;
   xmlCtxtUseOptions(context.get(), encoding == DeclaredEncoding::kIgnore
-                                       ? kParseOptions | XML_PARSE_IGNORE_ENC
-                                       : kParseOptions);
+                                        ? kParseOptions | XML_PARSE_IGNORE_ENC
+                                        : kParseOptions);
   ActiveParse parse;
   parse.context = context.get();
   g_active = &parse;
