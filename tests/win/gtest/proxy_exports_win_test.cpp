@@ -146,10 +146,12 @@ class RsaKeyInStore {
     certificate_ = CertCreateSelfSignCertificate(provider_, &subject, 0, &info, nullptr, nullptr,
                                                  nullptr, nullptr);
     EXPECT_NE(certificate_, nullptr) << "GetLastError " << GetLastError();
+    // The provider writes the container's keys out when its last handle goes: the proxy
+    // acquires the container afresh.
+    CryptReleaseContext(provider_, 0);
   }
   ~RsaKeyInStore() {
     CertFreeCertificateContext(certificate_);
-    CryptReleaseContext(provider_, 0);
     HCRYPTPROV gone = 0;
     CryptAcquireContextW(&gone, kContainer, nullptr, PROV_RSA_AES, CRYPT_DELETEKEYSET);
   }
