@@ -36,10 +36,11 @@ certs="$top/build-win/$arch/test-certs"
 rm -rf "$certs"
 bash "$top/tests/win/make_test_certs.sh" "$certs"
 winpath() { echo "Z:${1//\//\\}"; }
+bin_win=$(winpath "$QUILLET_WIN_BIN")
 # The program imports xmlsec1's DLLs itself (one case builds a template): the bundle is on
-# its search path.
-QUILLET_WIN_TEST_CERTS=$(winpath "$certs") QUILLET_WIN_BIN=$(winpath "$QUILLET_WIN_BIN") \
-  WINEPATH=$(winpath "$QUILLET_WIN_BIN") "$wine" "$build/tests/quillet_win_tests.exe" || failed+=(quillet_win_tests)
+# its search path. Exit code 53 with no output means a DLL it imports was not found.
+QUILLET_WIN_TEST_CERTS=$(winpath "$certs") QUILLET_WIN_BIN="$bin_win" WINEPATH="$bin_win" \
+  "$wine" "$build/tests/quillet_win_tests.exe" || failed+=(quillet_win_tests)
 wineserver -w
 
 echo "== Windows tests ($arch): the installer"

@@ -10,6 +10,7 @@ in C:\\tavlin.quillet, the version resource, the dependency probes and the bindi
 
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -141,6 +142,15 @@ class LogAndBinding(unittest.TestCase):
         self.assertEqual((output, code), (answer * 2, 0))
         lines = log_lines()
         self.assertEqual(sum("Plugin version (NM): 1.2.0.0" in line for line in lines), 2, lines)
+        # Every line carries its local time (Windows' C runtime writes nothing for %F %T).
+        stamped = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: ")
+        for line in lines:
+            if "Plugin version" in line or "Initialization: " in line:
+                self.assertTrue(stamped.match(line), line)
+        headers = [line for line in lines if " VektQuilletLog " in line]
+        self.assertTrue(headers, lines)
+        for line in headers:
+            self.assertRegex(line, r" VektQuilletLog \d{4}-\d\d-\d\d \d\d:\d\d:\d\d >")
         self.assertEqual(sum("Initialization: 0 (" in line for line in lines), 2, lines)
         # InitXmlSec with the CryptoAPI back end succeeded both times.
         self.assertFalse(any("Initialization failed" in line for line in lines), lines)
