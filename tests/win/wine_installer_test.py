@@ -31,10 +31,13 @@ PARENT_KEYS = [r"HKCU\Software\Google", r"HKCU\Software\Chromium",
 VERSION_ANSWER = b'{"content":{"major":1,"minor":2},"success":true}'
 
 
-def wine(*args, timeout=300):
+def wine(*args, wait_for_all=False, timeout=300):
+    """Runs a Windows program; with wait_for_all, also waits until every process it
+    started has ended (the uninstaller runs on from a copy of itself)."""
     done = subprocess.run([WINE, *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                           timeout=timeout, check=False)
-    subprocess.run(["wineserver", "-w"], check=False, timeout=timeout)
+    if wait_for_all:
+        subprocess.run(["wineserver", "-w"], check=False, timeout=timeout)
     return done
 
 
@@ -70,7 +73,7 @@ class Installer(unittest.TestCase):
 
     def test_silent_install_register_run_and_uninstall_leaving_nothing(self):
         self.assertFalse(os.path.exists(self.unix_dir), "a fresh prefix has no Quillet")
-        self.assertEqual(wine(INSTALLER, "/S").returncode, 0)
+        self.assertEqual(wine(INSTALLER, "/S", wait_for_all=True).returncode, 0)
 
         with self.subTest("the bundle and the manifests in the user's program folder"):
             expected = sorted(os.listdir(BIN) + [NAME + ".chromium.json", NAME + ".firefox.json",
@@ -99,7 +102,7 @@ class Installer(unittest.TestCase):
                              ('"' + self.install_dir + '\\Uninstall.exe"').lower())
 
         uninstaller = os.path.join(self.unix_dir, "Uninstall.exe")
-        self.assertEqual(wine(uninstaller, "/S").returncode, 0)
+        self.assertEqual(wine(uninstaller, "/S", wait_for_all=True).returncode, 0)
         with self.subTest("nothing left behind"):
             self.assertFalse(os.path.exists(self.unix_dir), self.unix_dir)
             for key in list(HOST_KEYS) + [UNINSTALL_KEY] + PARENT_KEYS:
