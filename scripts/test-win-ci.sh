@@ -47,6 +47,11 @@ if mkdir -p "$cache_root/$key" 2>/dev/null && [ -w "$cache_root/$key" ]; then
   if [ -f "$QUILLET_WIN_CACHE/$arch/deps/xmlsec1.built" ]; then state=warm; else state=cold; fi
   echo "== Windows XML stack: $QUILLET_WIN_CACHE ($state)"
   echo "$key_text" >"$QUILLET_WIN_CACHE/key.txt.tmp" && mv "$QUILLET_WIN_CACHE/key.txt.tmp" "$QUILLET_WIN_CACHE/key.txt"
+  # Stacks of other keys (older compilers, sources or recipes, about 170 MB each) that no
+  # run has used for two weeks go.
+  touch "$QUILLET_WIN_CACHE"
+  find "$cache_root" -mindepth 1 -maxdepth 1 -type d -name '*-w64-mingw32-*' -mtime +14 \
+    -exec rm -rf {} + 2>/dev/null || true
 else
   echo "== Windows XML stack: $cache_root cannot be written; cold build in build-win/"
 fi
