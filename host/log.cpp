@@ -18,6 +18,10 @@ struct LogStream {
 
 LogStream logStream;
 
+// "YYYY-MM-DD hh:mm:ss", spelled out: Windows' C runtime (msvcrt) knows neither %F nor %T
+// and writes nothing for them.
+constexpr char kStampPattern[] = "%Y-%m-%d %H:%M:%S";
+
 // Returns the local time formatted with pattern (strftime).
 std::string localTime(const char* pattern) {
   std::time_t now = std::time(nullptr);
@@ -50,7 +54,7 @@ void openLog(const std::string& directory) {
   logStream.failed = false;
   if (hasContent(file)) writeAndFlush("\n\n");
   const std::string marks(26, '>');
-  writeAndFlush(marks + " VektQuilletLog " + localTime("%F %T") + " " + marks + "\n");
+  writeAndFlush(marks + " VektQuilletLog " + localTime(kStampPattern) + " " + marks + "\n");
 }
 
 }  // namespace
@@ -69,7 +73,7 @@ void ensureLogOpen() {
 void logLine(const std::string& text) {
   ensureLogOpen();
   if (logStream.file == nullptr) return;
-  writeAndFlush(localTime("%F %T") + ": " + text + "\n");
+  writeAndFlush(localTime(kStampPattern) + ": " + text + "\n");
 }
 
 void logLine(const std::wstring& text) {

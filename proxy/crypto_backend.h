@@ -45,11 +45,6 @@ BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate);
 // Returns the key container of the material, where a PIN is set.
 HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data);
 
-// Offers the certificate to the key material as its certificate and as its key's
-// certificate. The outcome does not matter: the certificate reaches the key through
-// backendKeyCertificateLoad.
-void backendOfferCertificate(BackendKeyData* data, PCCERT_CONTEXT certificate);
-
 // Makes the material the key's value; the key owns it from then on. Returns false when the
 // key could not take it (the material is then released), reported through xmlsec1's error
 // callback.

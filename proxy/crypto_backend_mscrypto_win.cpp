@@ -17,18 +17,6 @@ struct BackendKeyData {
   xmlSecKeyDataPtr value = nullptr;
 };
 
-namespace {
-
-// Hands a new reference to the certificate to an mscrypto call that adopts it; releases
-// the reference again when the call refuses it.
-template <typename Adopt>
-void adoptDuplicate(PCCERT_CONTEXT certificate, Adopt adopt) {
-  PCCERT_CONTEXT duplicate = CertDuplicateCertificateContext(certificate);
-  if (duplicate != nullptr && adopt(duplicate) < 0) CertFreeCertificateContext(duplicate);
-}
-
-}  // namespace
-
 void BackendKeyDataDeleter::operator()(BackendKeyData* data) const {
   if (data->value != nullptr) xmlSecKeyDataDestroy(data->value);
   delete data;
@@ -60,17 +48,6 @@ BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate) {
 
 HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data) {
   return xmlSecMSCryptoKeyDataGetMSCryptoProvider(data.value);
-}
-
-// mscrypto accepts certificates only on its X.509 data and refuses them on a key value
-// data; the certificate reaches the key through backendKeyCertificateLoad either way.
-void backendOfferCertificate(BackendKeyData* data, PCCERT_CONTEXT certificate) {
-  adoptDuplicate(certificate, [data](PCCERT_CONTEXT duplicate) {
-    return xmlSecMSCryptoKeyDataX509AdoptCert(data->value, duplicate);
-  });
-  adoptDuplicate(certificate, [data](PCCERT_CONTEXT duplicate) {
-    return xmlSecMSCryptoKeyDataX509AdoptKeyCert(data->value, duplicate);
-  });
 }
 
 bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data) {

@@ -94,10 +94,6 @@ BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate) {
 
 HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data) { return data.provider; }
 
-// OpenSSL's key value data holds no certificates: the certificate reaches the key as its
-// X.509 data through backendKeyCertificateLoad.
-void backendOfferCertificate(BackendKeyData* /*data*/, PCCERT_CONTEXT /*certificate*/) {}
-
 bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data) {
   EVP_PKEY* private_key = QuilletKeyContainerGetKey(data->provider);
   if (private_key == nullptr) {

@@ -44,7 +44,6 @@ int preparePrivateKey(const Tracer& trace, xmlSecKeyPtr* key, PCCERT_CONTEXT cer
   if (password != nullptr && password[0] != L'\0' && !setPin(trace, *data, password)) {
     return KeyPasswordFailed;
   }
-  backendOfferCertificate(data.get(), certificate);
   xmlSecKeyPtr created = xmlSecKeyCreate();
   *key = created;
   if (created == nullptr) return KeyInitFailed;

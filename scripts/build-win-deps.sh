@@ -9,7 +9,9 @@
 #
 # Sources are fetched once into build-win/src/ (shared by both architectures); each
 # architecture builds into build-win/<arch>/deps/ and installs into
-# build-win/<arch>/deps/install/. Every package keeps a stamp with its source version and
+# build-win/<arch>/deps/install/. With QUILLET_WIN_CACHE set, build-win/ is replaced by
+# that directory (scripts/test-win-ci.sh keeps the stack there, outside the clone; it is
+# built in place, since the install prefix is written into the stack's own files). Every package keeps a stamp with its source version and
 # build settings: a second run with nothing changed does nothing.
 set -euo pipefail
 
@@ -21,8 +23,9 @@ esac
 triple="$arch-w64-mingw32"
 
 top=$(cd "$(dirname "$0")/.." && pwd)
-src_root="$top/build-win/src"
-work="$top/build-win/$arch/deps"
+root=${QUILLET_WIN_CACHE:-$top/build-win}
+src_root="$root/src"
+work="$root/$arch/deps"
 prefix="$work/install"
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
 
@@ -182,6 +185,12 @@ build_xmlsec1() {
 }
 
 mkdir -p "$work"
+# A shared stack (QUILLET_WIN_CACHE) is built by one run at a time; a second run waits and
+# then finds every package current.
+if [ -n "${QUILLET_WIN_CACHE:-}" ]; then
+  exec 9>"$root/.lock"
+  flock 9
+fi
 for pkg in zlib libxml2 libxslt libtool xmlsec1; do fetch "$pkg"; done
 build_zlib
 build_libxml2

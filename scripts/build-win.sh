@@ -12,7 +12,9 @@ case "$arch" in
 esac
 triple="$arch-w64-mingw32"
 jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
-deps="$top/build-win/$arch/deps/install"
+# The XML stack: build-win/<arch>/deps/install, or under QUILLET_WIN_CACHE when set
+# (scripts/build-win-deps.sh).
+deps="${QUILLET_WIN_CACHE:-$top/build-win}/$arch/deps/install"
 dir="$top/build-win/$arch/build"
 bin="$top/build-win/$arch/bin"
 

@@ -6,7 +6,9 @@
 #   machines that cannot run 32-bit code, docs/windows.md);
 # - the autotools that regenerate the XML stack's build files (scripts/build-win-deps.sh);
 # - Wine 8: wine32 (through the i386 architecture in dpkg) runs the 32-bit build, wine64
-#   the 64-bit one.
+#   the 64-bit one;
+# - NSIS, which makes the per-user installer (installer/quillet.nsi);
+# - flock (util-linux) for the shared cache of the XML stack (scripts/test-win-ci.sh).
 set -euo pipefail
 
 as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
@@ -17,12 +19,13 @@ packages=(
   mingw-w64-i686-dev mingw-w64-x86-64-dev
   dpkg-dev autoconf automake libtool pkg-config
   wine wine64 wine32:i386
+  nsis util-linux
 )
 
 export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
-  as_root apt-get update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
 fi
 missing=()
 for p in "${packages[@]}"; do
@@ -30,6 +33,6 @@ for p in "${packages[@]}"; do
     missing+=("$p")
 done
 if [ "${#missing[@]}" -gt 0 ]; then
-  as_root apt-get update -qq
-  as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
+  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

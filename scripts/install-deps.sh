@@ -33,3 +33,4 @@ as_root apt-get update -qq
 as_root apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
 
 bash "$(dirname "$0")/install-browser-deps.sh"
+bash "$(dirname "$0")/install-deps-win.sh"

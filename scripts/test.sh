@@ -15,4 +15,5 @@ done
 # The fuzz targets, briefly (clang build in build/fuzz/): any crash, leak or timeout fails.
 echo "== fuzzing"
 bash scripts/fuzz.sh all 40
+bash scripts/test-win-ci.sh  # the Windows set under Wine (32-bit where it runs)
 bash scripts/test-package.sh # once: the Debian package of the plain build, installed here, tested, removed

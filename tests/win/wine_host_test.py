@@ -10,6 +10,7 @@ in C:\\tavlin.quillet, the version resource, the dependency probes and the bindi
 
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -79,6 +80,50 @@ class Framing(unittest.TestCase):
                 self.assertEqual(run_host(data), (output, code))
 
 
+def padded_to(body, length, filler):
+    """body (bytes) followed by filler bytes up to exactly length bytes."""
+    rest = length - len(body)
+    return body + (filler * rest)[:rest]
+
+
+def unknown_action(length):
+    """A request whose answer (the unknown action error) is exactly length bytes long."""
+    base = len(error_answer("Неизвестный код операции '  '")) - 4
+    code = "x" * (length - base)
+    answer = error_answer("Неизвестный код операции ' %s '" % code)
+    assert len(answer) - 4 == length
+    return request(actionCode=code), answer
+
+
+class BinaryFraming(unittest.TestCase):
+    """Standard input and output carry raw bytes: a C runtime in text mode would turn CR LF
+    into LF on input, LF into CR LF on output, and end the input at 0x1A."""
+
+    def test_lengths_and_bodies_holding_line_ends_and_eof_bytes_pass_unchanged(self):
+        get_version = b'{"actionCode":"getVersion"}'
+        # Lengths 0x0D0A and 0x1A1A, bodies with CR LF as JSON white space and 0x1A after
+        # the terminating NUL.
+        crlf = padded_to(get_version, 0x0D0A, b"\r\n")
+        eof = padded_to(get_version + b"\0", 0x1A1A, b"\x1a\r\n")
+        lone_cr = padded_to(get_version, 0x0A1A, b"\r")
+        # Answers whose lengths hold LF, CR and 0x1A bytes.
+        ask_0a0d, answer_0a0d = unknown_action(0x0A0D)
+        ask_1a0a, answer_1a0a = unknown_action(0x1A0A)
+        cases = [
+            ("CR LF in the body, length 0x0D0A", frame(crlf), frame(VERSION_ANSWER)),
+            ("0x1A in the body and the length", frame(eof), frame(VERSION_ANSWER)),
+            ("lone CRs, length 0x0A1A", frame(lone_cr), frame(VERSION_ANSWER)),
+            ("answer of length 0x0A0D", ask_0a0d, answer_0a0d),
+            ("answer of length 0x1A0A", ask_1a0a, answer_1a0a),
+        ]
+        for name, data, output in cases:
+            with self.subTest(name):
+                self.assertEqual(run_host(data), (output, 0))
+        with self.subTest("all of them back to back"):
+            self.assertEqual(run_host(b"".join(c[1] for c in cases)),
+                             (b"".join(c[2] for c in cases), 0))
+
+
 class LogAndBinding(unittest.TestCase):
     def setUp(self):
         shutil.rmtree(LOG_DIR, ignore_errors=True)
@@ -97,6 +142,15 @@ class LogAndBinding(unittest.TestCase):
         self.assertEqual((output, code), (answer * 2, 0))
         lines = log_lines()
         self.assertEqual(sum("Plugin version (NM): 1.2.0.0" in line for line in lines), 2, lines)
+        # Every line carries its local time (Windows' C runtime writes nothing for %F %T).
+        stamped = re.compile(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d: ")
+        for line in lines:
+            if "Plugin version" in line or "Initialization: " in line:
+                self.assertTrue(stamped.match(line), line)
+        headers = [line for line in lines if " VektQuilletLog " in line]
+        self.assertTrue(headers, lines)
+        for line in headers:
+            self.assertRegex(line, r" VektQuilletLog \d{4}-\d\d-\d\d \d\d:\d\d:\d\d >")
         self.assertEqual(sum("Initialization: 0 (" in line for line in lines), 2, lines)
         # InitXmlSec with the CryptoAPI back end succeeded both times.
         self.assertFalse(any("Initialization failed" in line for line in lines), lines)
