@@ -134,6 +134,24 @@ unsigned long long inclusivePrefixes(xmlNodePtr signed_info) {
   return prefixes;
 }
 
+// How many times verification walks the document: once per reference and per transform
+// of each, and once for SignedInfo.
+unsigned long long passes(xmlNodePtr signed_info) {
+  unsigned long long count = 1;
+  for (xmlNodePtr reference = xmlSecGetNextElementNode(signed_info->children); reference != nullptr;
+       reference = xmlSecGetNextElementNode(reference->next)) {
+    if (!isDsig(reference, xmlSecNodeReference)) continue;
+    ++count;
+    xmlNodePtr transforms = xmlSecFindChild(reference, xmlSecNodeTransforms, xmlSecDSigNs);
+    if (transforms == nullptr) continue;
+    for (xmlNodePtr transform = xmlSecGetNextElementNode(transforms->children);
+         transform != nullptr; transform = xmlSecGetNextElementNode(transform->next)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
 unsigned long long declarations(xmlNodePtr element) {
   unsigned long long count = 0;
   for (xmlNsPtr ns = element->nsDef; ns != nullptr; ns = ns->next) ++count;
@@ -200,7 +218,9 @@ bool idsAreUnique(xmlDocPtr doc) {
 
 bool namespaceWorkBounded(xmlNodePtr signature) {
   xmlNodePtr signed_info = xmlSecGetNextElementNode(signature->children);
-  const unsigned long long prefixes = signed_info != nullptr ? inclusivePrefixes(signed_info) : 0;
+  if (signed_info == nullptr) return true;  // xmlsec1 refuses it
+  const unsigned long long prefixes = inclusivePrefixes(signed_info);
+  const unsigned long long walks = passes(signed_info);
   unsigned long long work = 0;
   // The declarations in scope of each open ancestor; its size is the depth.
   std::vector<unsigned long long> in_scope;
@@ -209,7 +229,7 @@ bool namespaceWorkBounded(xmlNodePtr signature) {
     if (node->type == XML_ELEMENT_NODE) {
       const unsigned long long scope =
           (in_scope.empty() ? 0 : in_scope.back()) + declarations(node);
-      work += (scope + prefixes + 1) * (scope + in_scope.size() + 1);
+      work += (scope + prefixes + 1) * (scope + in_scope.size() + 1) * walks;
       if (work > kMaxNamespaceWork) {
         refuse(nullptr, XMLSEC_ERRORS_R_INVALID_SIZE, "too much namespace work");
         return false;

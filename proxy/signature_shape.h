@@ -29,13 +29,14 @@ bool signatureShapeAccepted(xmlNodePtr signature);
 // duplicate is reported through xmlsec1's error callback (reason 12).
 bool idsAreUnique(xmlDocPtr doc);
 
-// True when canonicalizing the signature's document stays within kMaxNamespaceWork
-// (proxy/verification_limits.h). libxml2's canonicalization looks, at every element, at
-// every namespace declaration in scope and searches each up the ancestors, and exclusive
-// canonicalization searches every prefix of an InclusiveNamespaces PrefixList the same
-// way: the work is the sum over the elements of
+// True when the canonicalizations of the signature's document stay within
+// kMaxNamespaceWork (proxy/verification_limits.h). libxml2's canonicalization looks, at
+// every element, at every namespace declaration in scope and searches each up the
+// ancestors, and exclusive canonicalization searches every prefix of an
+// InclusiveNamespaces PrefixList the same way: the work is the sum over the elements of
 //   (declarations in scope + PrefixList prefixes of SignedInfo + 1) x
-//   (declarations in scope + depth),
+//   (declarations in scope + depth) x
+//   (1 + references + their transforms),
 // which a few kilobytes of declarations make minutes. Reason 11 otherwise.
 bool namespaceWorkBounded(xmlNodePtr signature);
 

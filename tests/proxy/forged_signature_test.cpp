@@ -224,6 +224,24 @@ TEST_F(ForgedSignatureTest, ReferencesAndTransformChainsAreBounded) {
       << DescribeErrors();
 }
 
+TEST_F(ForgedSignatureTest, ManifestsAreNotProcessed) {
+  // xmlsec1 would compute every Manifest reference of an Object first, before SignedInfo
+  // and without any key: unbounded work for any page. The Object lies outside what the
+  // enveloped signature signs, so the document still verifies, its manifest unread (its
+  // last reference, with a refused transform, would fail the verification if read).
+  const std::string genuine = SignedByTool(GostTemplate(), victim_);
+  std::string manifest = "<Object><Manifest>";
+  for (int i = 0; i < 500; ++i) manifest += Reference("", kC14n + std::string(kExcC14n) + kC14n);
+  manifest += Reference("",
+                        "<Transform Algorithm=\"http://www.w3.org/TR/1999/REC-xpath-19991116\">"
+                        "<XPath>1</XPath></Transform>") +
+              "</Manifest></Object>";
+  EXPECT_EQ(VerifyWith(Replaced(genuine, "</KeyInfo>", "</KeyInfo>" + manifest)), 0)
+      << DescribeErrors();
+  ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
+  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.Der());
+}
+
 TEST_F(ForgedSignatureTest, ASignedElementMovedIntoTheSignatureIsRefused) {
   const std::string signed_xml =
       SignedByTool(Envelope("<Data Id=\"doc\">Payment 10</Data>" +
@@ -319,7 +337,7 @@ TEST_F(ForgedSignatureTest, NamespaceWorkIsBounded) {
                 "too much namespace work");
   // A few declarations, but deep.
   ExpectRefused(forged(repeated(" xmlns:pN=\"urn:N\"", 16),
-                       repeated("<b>", 250) + repeated("<a/>", 20000) + repeated("</b>", 250)),
+                       repeated("<b>", 250) + repeated("<a/>", 40000) + repeated("</b>", 250)),
                 kTooMany, "too much namespace work");
 
   // A long PrefixList of exclusive canonicalization.
