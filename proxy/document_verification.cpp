@@ -56,7 +56,8 @@ int verifySignature(const Tracer& trace, CertificateCheckCallback check, xmlNode
   DSigCtxHandle context(xmlSecDSigCtxCreate(manager.get()));
   if (!context || !limitToDocument(context.get())) return SignatureContextFailed;
   loadOptionalCertificate(trace, manager.get(), certificate);
-  if (!signatureShapeAccepted(signature) || !idsAreUnique(signature->doc)) {
+  if (!signatureShapeAccepted(signature) || !idsAreUnique(signature->doc) ||
+      !namespaceWorkBounded(signature)) {
     return VerificationFailed;
   }
   if (xmlSecDSigCtxVerify(context.get(), signature) != 0) return VerificationFailed;

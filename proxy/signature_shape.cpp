@@ -1,8 +1,10 @@
 #include "proxy/signature_shape.h"
 
+#include <cstring>
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 // xmlsec1's base types come before its other headers.
 #include <xmlsec/xmlsec.h>
@@ -43,10 +45,9 @@ bool algorithmOk(xmlNodePtr element, AlgorithmUse use) {
   return false;
 }
 
-// True when the element lies inside a Signature element.
+// True when the element is a Signature element or lies inside one.
 bool insideSignature(xmlNodePtr node) {
-  for (xmlNodePtr at = node->parent; at != nullptr && at->type == XML_ELEMENT_NODE;
-       at = at->parent) {
+  for (xmlNodePtr at = node; at != nullptr && at->type == XML_ELEMENT_NODE; at = at->parent) {
     if (isDsig(at, xmlSecNodeSignature)) return true;
   }
   return false;
@@ -106,9 +107,65 @@ bool mayBeId(xmlDocPtr doc, xmlNodePtr element, xmlAttrPtr attribute) {
   return attribute->atype == XML_ATTRIBUTE_ID || xmlIsID(doc, element, attribute) != 0;
 }
 
+// The number of prefixes the InclusiveNamespaces elements inside SignedInfo list, all
+// together (each exclusive canonicalization searches its own list at every element).
+unsigned long long inclusivePrefixes(xmlNodePtr signed_info) {
+  unsigned long long prefixes = 0;
+  xmlNodePtr node = signed_info->children;
+  while (node != nullptr && node != signed_info) {
+    if (node->type == XML_ELEMENT_NODE &&
+        xmlSecCheckNodeName(node, xmlSecNodeInclusiveNamespaces, xmlSecNsExcC14N)) {
+      const XmlText list(xmlGetProp(node, xmlSecAttrPrefixList));
+      const char* at = text(list.get());
+      while (*at != '\0') {
+        at += std::strspn(at, " \t\r\n");
+        if (*at == '\0') break;
+        ++prefixes;
+        at += std::strcspn(at, " \t\r\n");
+      }
+    }
+    if (node->type == XML_ELEMENT_NODE && node->children != nullptr) {
+      node = node->children;
+      continue;
+    }
+    while (node != signed_info && node->next == nullptr) node = node->parent;
+    if (node != signed_info) node = node->next;
+  }
+  return prefixes;
+}
+
+// How many times verification walks the document: once per reference and per transform
+// of each, and once for SignedInfo.
+unsigned long long passes(xmlNodePtr signed_info) {
+  unsigned long long count = 1;
+  for (xmlNodePtr reference = xmlSecGetNextElementNode(signed_info->children); reference != nullptr;
+       reference = xmlSecGetNextElementNode(reference->next)) {
+    if (!isDsig(reference, xmlSecNodeReference)) continue;
+    ++count;
+    xmlNodePtr transforms = xmlSecFindChild(reference, xmlSecNodeTransforms, xmlSecDSigNs);
+    if (transforms == nullptr) continue;
+    for (xmlNodePtr transform = xmlSecGetNextElementNode(transforms->children);
+         transform != nullptr; transform = xmlSecGetNextElementNode(transform->next)) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+unsigned long long declarations(xmlNodePtr element) {
+  unsigned long long count = 0;
+  for (xmlNsPtr ns = element->nsDef; ns != nullptr; ns = ns->next) ++count;
+  return count;
+}
+
 }  // namespace
 
 bool signatureShapeAccepted(xmlNodePtr signature) {
+  // xmlSecDSigCtxVerify makes every Id attribute of the signature an ID before it reads a
+  // reference; without the same here, "#id" of an element in the signature's Object would
+  // find nothing now and that element then.
+  static const xmlChar* const kSignatureIds[] = {xmlSecAttrId, nullptr};
+  xmlSecAddIDs(signature->doc, signature, const_cast<const xmlChar**>(kSignatureIds));
   xmlNodePtr signed_info = xmlSecGetNextElementNode(signature->children);
   if (signed_info == nullptr || !isDsig(signed_info, xmlSecNodeSignedInfo)) return true;
   int references = 0;
@@ -153,6 +210,41 @@ bool idsAreUnique(xmlDocPtr doc) {
     while (node != nullptr && node->next == nullptr) {
       node = node->parent;
       if (node != nullptr && node->type == XML_DOCUMENT_NODE) node = nullptr;
+    }
+    if (node != nullptr) node = node->next;
+  }
+  return true;
+}
+
+bool namespaceWorkBounded(xmlNodePtr signature) {
+  xmlNodePtr signed_info = xmlSecGetNextElementNode(signature->children);
+  if (signed_info == nullptr) return true;  // xmlsec1 refuses it
+  const unsigned long long prefixes = inclusivePrefixes(signed_info);
+  const unsigned long long walks = passes(signed_info);
+  unsigned long long work = 0;
+  // The declarations in scope of each open ancestor; its size is the depth.
+  std::vector<unsigned long long> in_scope;
+  xmlNodePtr node = xmlDocGetRootElement(signature->doc);
+  while (node != nullptr) {
+    if (node->type == XML_ELEMENT_NODE) {
+      const unsigned long long scope =
+          (in_scope.empty() ? 0 : in_scope.back()) + declarations(node);
+      work += (scope + prefixes + 1) * (scope + in_scope.size() + 1) * walks;
+      if (work > kMaxNamespaceWork) {
+        refuse(nullptr, XMLSEC_ERRORS_R_INVALID_SIZE, "too much namespace work");
+        return false;
+      }
+      if (node->children != nullptr) {
+        in_scope.push_back(scope);
+        node = node->children;
+        continue;
+      }
+    }
+    // Depth first, document order, without recursion.
+    while (node != nullptr && node->next == nullptr) {
+      node = node->parent;
+      if (node != nullptr && node->type == XML_DOCUMENT_NODE) node = nullptr;
+      if (node != nullptr) in_scope.pop_back();
     }
     if (node != nullptr) node = node->next;
   }

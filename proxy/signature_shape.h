@@ -15,8 +15,10 @@ namespace quillet::proxy {
 //   kMaxTransformsPerReference transforms (reason 11);
 // - every Reference has a URI, either "" or "#" and a bare ID (no XPointer expression):
 //   reason 33 and "uri=..." otherwise;
-// - the element a "#id" reference names lies outside every Signature element (a signed
-//   element moved into the signature's Object is not what the document shows): reason 12.
+// - the element a "#id" reference names lies outside every Signature element and is not
+//   one (a signed element moved into the signature's Object is not what the document
+//   shows): reason 12. The Id attributes inside the signature are made IDs first, as
+//   xmlSecDSigCtxVerify makes them, so that "#id" names here what it will name there.
 // A SignedInfo that xmlsec1 would not read at all is left to xmlsec1, which fails on it.
 // Each refusal is reported through xmlsec1's error callback.
 bool signatureShapeAccepted(xmlNodePtr signature);
@@ -26,5 +28,16 @@ bool signatureShapeAccepted(xmlNodePtr signature);
 // otherwise a "#value" reference could name another element than the one shown. A
 // duplicate is reported through xmlsec1's error callback (reason 12).
 bool idsAreUnique(xmlDocPtr doc);
+
+// True when the canonicalizations of the signature's document stay within
+// kMaxNamespaceWork (proxy/verification_limits.h). libxml2's canonicalization looks, at
+// every element, at every namespace declaration in scope and searches each up the
+// ancestors, and exclusive canonicalization searches every prefix of an
+// InclusiveNamespaces PrefixList the same way: the work is the sum over the elements of
+//   (declarations in scope + PrefixList prefixes of SignedInfo + 1) x
+//   (declarations in scope + depth) x
+//   (1 + references + their transforms),
+// which a few kilobytes of declarations make minutes. Reason 11 otherwise.
+bool namespaceWorkBounded(xmlNodePtr signature);
 
 }  // namespace quillet::proxy

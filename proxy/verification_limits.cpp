@@ -66,6 +66,10 @@ bool limitToDocument(xmlSecDSigCtxPtr context) {
   // An EncryptedKey yields a secret key (never a signer's public key) and would be
   // decrypted from cipher data that may name a URL.
   context->keyInfoReadCtx.maxEncryptedKeyLevel = 0;
+  // xmlsec1 computes the digests of the Manifest references in an Object before it even
+  // reads SignedInfo, with no key and no bound on their number or transforms; their
+  // results count for nothing in the verdict.
+  context->flags |= XMLSEC_DSIG_FLAGS_IGNORE_MANIFESTS;
   // KeyValue, KeyName, RetrievalMethod and the rest are skipped, never read.
   if (xmlSecPtrListAdd(&context->keyInfoReadCtx.enabledKeyData,
                        const_cast<void*>(static_cast<const void*>(backendX509DataId()))) < 0) {

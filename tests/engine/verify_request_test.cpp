@@ -247,6 +247,17 @@ TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
   // A genuine document with a NUL and more text after it: refused, in verify and in sign.
   const std::string genuine = SignedByTool(victim);
   EXPECT_EQ(Verify(genuine), kSuccess);
+  // The same document with namespace declarations in its unsigned KeyInfo that would make
+  // canonicalization run for minutes: refused at once.
+  std::string declarations;
+  std::string elements;
+  for (int i = 0; i < 2000; ++i) {
+    declarations += " xmlns:p" + std::to_string(i) + "=\"urn:" + std::to_string(i) + "\"";
+    elements += "<a/>";
+  }
+  EXPECT_EQ(Verify(Replaced(genuine, "</KeyInfo>",
+                            "<X" + declarations + ">" + elements + "</X></KeyInfo>")),
+            ErrorOf(216));
   std::string with_nul = genuine;
   with_nul += '\0';
   with_nul += "<Заявление>другое</Заявление>";

@@ -224,6 +224,24 @@ TEST_F(ForgedSignatureTest, ReferencesAndTransformChainsAreBounded) {
       << DescribeErrors();
 }
 
+TEST_F(ForgedSignatureTest, ManifestsAreNotProcessed) {
+  // xmlsec1 would compute every Manifest reference of an Object first, before SignedInfo
+  // and without any key: unbounded work for any page. The Object lies outside what the
+  // enveloped signature signs, so the document still verifies, its manifest unread (its
+  // last reference, with a refused transform, would fail the verification if read).
+  const std::string genuine = SignedByTool(GostTemplate(), victim_);
+  std::string manifest = "<Object><Manifest>";
+  for (int i = 0; i < 500; ++i) manifest += Reference("", kC14n + std::string(kExcC14n) + kC14n);
+  manifest += Reference("",
+                        "<Transform Algorithm=\"http://www.w3.org/TR/1999/REC-xpath-19991116\">"
+                        "<XPath>1</XPath></Transform>") +
+              "</Manifest></Object>";
+  EXPECT_EQ(VerifyWith(Replaced(genuine, "</KeyInfo>", "</KeyInfo>" + manifest)), 0)
+      << DescribeErrors();
+  ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
+  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.Der());
+}
+
 TEST_F(ForgedSignatureTest, ASignedElementMovedIntoTheSignatureIsRefused) {
   const std::string signed_xml =
       SignedByTool(Envelope("<Data Id=\"doc\">Payment 10</Data>" +
@@ -236,6 +254,23 @@ TEST_F(ForgedSignatureTest, ASignedElementMovedIntoTheSignatureIsRefused) {
       Replaced(signed_xml, "<Data Id=\"doc\">Payment 10</Data>", "<Data>Payment 9999</Data>"),
       "</KeyInfo>", "</KeyInfo><Object><Data Id=\"doc\">Payment 10</Data></Object>");
   ExpectRefused(wrapped, kInvalidData, "uri=#doc names an element of a Signature");
+  // Without the DTD the moved Id is an ID only once xmlsec1 makes every Id of the signature
+  // one: it is found all the same.
+  const std::string::size_type doctype = wrapped.find("<!DOCTYPE");
+  ASSERT_NE(doctype, std::string::npos);
+  std::string no_dtd = wrapped;
+  no_dtd.erase(doctype, wrapped.find("]>", doctype) + 2 - doctype);
+  no_dtd = Replaced(no_dtd, "<Object><Data Id", "<Object><Data xmlns=\"urn:envelope\" Id");
+  ExpectRefused(no_dtd, kInvalidData, "uri=#doc names an element of a Signature");
+
+  // A reference to the Signature element itself, enveloped: it signs nothing of the
+  // document, whatever the document says.
+  const std::string self = SignedByTool(
+      Replaced(GostTemplate("#sig", kEnveloped, "<X509Data/>", "<Data>Payment 10</Data>"),
+               "<Signature ", "<Signature Id=\"sig\" "),
+      victim_);
+  ExpectRefused(Replaced(self, "Payment 10", "Payment 9999"), kInvalidData,
+                "uri=#sig names an element of a Signature");
 }
 
 TEST_F(ForgedSignatureTest, ASecondSignaturePlacedFirstIsTheOneJudged) {
@@ -274,6 +309,50 @@ TEST_F(ForgedSignatureTest, DuplicateIdsAreRefused) {
       victim_);
   EXPECT_EQ(VerifyWith(plain), 0) << DescribeErrors();
   ExpectRefused(Replaced(plain, "Id=\"b\"", "Id=\"a\""), kInvalidData, "duplicate ID value=a");
+}
+
+TEST_F(ForgedSignatureTest, NamespaceWorkIsBounded) {
+  // Canonicalization looks at every declaration in scope at every element, and searches
+  // each (and each PrefixList prefix) up the ancestors. The digests are computed before the
+  // signature value is checked, so the victim's certificate alone, taken from any document
+  // they signed, lets a forged document run them.
+  const std::string genuine = SignedByTool(GostTemplate(), victim_);
+  // The pattern `count` times, its "N" (if any) replaced by the number of each.
+  const auto repeated = [](const std::string& pattern, int count) {
+    std::string text;
+    const std::string::size_type at = pattern.find('N');
+    for (int i = 0; i < count; ++i) {
+      text += at == std::string::npos ? pattern
+                                      : std::string(pattern).replace(at, 1, std::to_string(i));
+    }
+    return text;
+  };
+  const auto forged = [&](const std::string& declarations, const std::string& content) {
+    return Replaced(Replaced(genuine, "<Envelope xmlns=\"urn:envelope\"",
+                             "<Envelope xmlns=\"urn:envelope\"" + declarations),
+                    "<Data>", "<Data>" + content);
+  };
+  // Many declarations on the root element over many elements.
+  ExpectRefused(forged(repeated(" xmlns:pN=\"urn:N\"", 2000), repeated("<a/>", 2000)), kTooMany,
+                "too much namespace work");
+  // A few declarations, but deep.
+  ExpectRefused(forged(repeated(" xmlns:pN=\"urn:N\"", 16),
+                       repeated("<b>", 250) + repeated("<a/>", 40000) + repeated("</b>", 250)),
+                kTooMany, "too much namespace work");
+
+  // A long PrefixList of exclusive canonicalization.
+  const std::string exclusive =
+      "<Transform Algorithm=\"http://www.w3.org/2001/10/xml-exc-c14n#\"><InclusiveNamespaces "
+      "xmlns=\"http://www.w3.org/2001/10/xml-exc-c14n#\" PrefixList=\"p0\"/></Transform>";
+  const std::string prefixed =
+      SignedByTool(GostTemplate("", kEnveloped + exclusive, "<X509Data/>",
+                                "<Data xmlns:p0=\"urn:0\"><p0:Item>1</p0:Item></Data>"),
+                   victim_);
+  EXPECT_EQ(VerifyWith(prefixed), 0) << DescribeErrors();
+  ExpectRefused(Replaced(Replaced(prefixed, "PrefixList=\"p0\"",
+                                  "PrefixList=\"" + repeated("pN ", 20000) + "\""),
+                         "<p0:Item>", repeated("<a/>", 2000) + "<p0:Item>"),
+                kTooMany, "too much namespace work");
 }
 
 TEST_F(ForgedSignatureTest, ANulCharacterEndsNothingEarly) {
