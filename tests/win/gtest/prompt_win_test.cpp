@@ -21,60 +21,23 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The search path without the bundle's directory.
-std::wstring withoutBundle(const std::wstring& path) {
-  std::wstring bundle = bundleDirectory();
-  bundle.pop_back();  // its trailing backslash
-  std::wstring kept;
-  size_t start = 0;
-  while (start <= path.size()) {
-    size_t end = path.find(L';', start);
-    if (end == std::wstring::npos) end = path.size();
-    std::wstring entry = path.substr(start, end - start);
-    if (!entry.empty() && entry.back() == L'\\') entry.pop_back();
-    if (!entry.empty() && _wcsicmp(entry.c_str(), bundle.c_str()) != 0) {
-      kept += (kept.empty() ? L"" : L";") + entry;
-    }
-    start = end + 1;
-  }
-  return kept;
-}
-
 class PromptWinTest : public testing::Test {
  protected:
   void SetUp() override {
-    bundle_ = fs::temp_directory_path() / L"quillet-prompt-bundle";
-    fs::remove_all(bundle_);
-    fs::create_directories(bundle_);
-    for (const auto& entry : fs::directory_iterator(bundleDirectory())) {
-      fs::copy_file(entry.path(), bundle_ / entry.path().filename());
-    }
-    fs::copy_file(windowsPathOf(QUILLET_STAND_IN_CRYPTDLG), bundle_ / L"cryptdlg.dll");
-    report_ = bundle_ / L"dialog-report.txt";
+    report_ = fs::path(bundle_.Directory()) / L"dialog-report.txt";
     SetEnvironmentVariableW(L"QUILLET_STAND_IN_REPORT", report_.c_str());
     SetEnvironmentVariableW(L"QUILLET_STAND_IN_OWNER", L"1311768");
-    // This program has the original bundle on its search path (it imports xmlsec1); the
-    // host in the copy must not find the original's back end there.
-    wchar_t path[32768];
-    const DWORD length = GetEnvironmentVariableW(L"PATH", path, 32768);
-    saved_path_.assign(path, length < 32768 ? length : 0);
-    SetEnvironmentVariableW(L"PATH", withoutBundle(saved_path_).c_str());
   }
   void TearDown() override {
-    SetEnvironmentVariableW(L"PATH", saved_path_.c_str());
     SetEnvironmentVariableW(L"QUILLET_STAND_IN_REPORT", nullptr);
     SetEnvironmentVariableW(L"QUILLET_STAND_IN_OWNER", nullptr);
-    std::error_code ignored;
-    fs::remove_all(bundle_, ignored);
   }
 
   // The answer body to one promptCertificate request, the host started with `arguments`.
   std::string Prompt(const std::wstring& arguments) {
-    const std::wstring directory = bundle_.wstring() + L"\\";
     DWORD exitCode = 99;
     const std::string output =
-        runProgram(directory, directory + L"QuilletHost.exe", arguments,
-                   frame(R"({"actionCode":"promptCertificate"})"), &exitCode);
+        bundle_.RunHost(frame(R"({"actionCode":"promptCertificate"})"), arguments, &exitCode);
     EXPECT_EQ(exitCode, 0u);
     return output.size() >= 4 ? output.substr(4) : output;
   }
@@ -88,9 +51,8 @@ class PromptWinTest : public testing::Test {
 
   MyStoreWith store_{
       {"expired.cer", "gost2012-256.cer", "rsa.cer", "no-usage.cer", "not-yet-valid.cer"}};
-  fs::path bundle_;
+  BundleCopy bundle_{L"quillet-prompt-bundle", {QUILLET_STAND_IN_CRYPTDLG}};
   fs::path report_;
-  std::wstring saved_path_;
 };
 
 TEST_F(PromptWinTest, FilterShowsTheFitCertificateAndItsThumbprintTextComesBack) {

@@ -214,11 +214,13 @@ class TrustedRoot {
   PCCERT_CONTEXT added_ = nullptr;
 };
 
-// The host's answer to a "verify" request for the document.
-std::string verifyThroughTheHost(const std::string& document) {
+// The answer of a host to a "verify" request for the document: the bundle's host, or the
+// host of a copy of the bundle.
+std::string verifyThroughTheHost(const std::string& document, const BundleCopy* copy = nullptr) {
   const nlohmann::json request = {{"actionCode", "verify"}, {"xml", document}};
   DWORD exitCode = 99;
-  const std::string output = runHost(frame(request.dump()), &exitCode);
+  const std::string output = copy != nullptr ? copy->RunHost(frame(request.dump()), L"", &exitCode)
+                                             : runHost(frame(request.dump()), &exitCode);
   EXPECT_EQ(exitCode, 0u);
   return output.size() >= 4 ? output.substr(4) : output;
 }
@@ -249,17 +251,24 @@ TEST_F(ProxyExportsWinTest, SignsWithTheKeyInTheStoreAndTheUnmodifiedHostVerifie
   proxy().shutDown();  // the host runs on its own; this process stays out of its way
 
   {
-    // Trusted: the signature holds, and the host's own check refuses the RSA signer.
     TrustedRoot root(rsa.certificate());
-    EXPECT_EQ(verifyThroughTheHost(signedDocument), errorAnswer(NotGostCertificate));
+    // The product accepts GOST signatures only: RSA is refused before any digest.
+    EXPECT_EQ(verifyThroughTheHost(signedDocument), errorAnswer(VerificationFailed));
+    // The library that also accepts RSA-SHA1, in a copy of the bundle: the signature holds
+    // and the host's own check refuses the RSA signer; a change breaks the signature.
+    BundleCopy rsaBundle(L"quillet-rsa-bundle", {QUILLET_STAND_IN_RSA_PROXY});
+    EXPECT_EQ(verifyThroughTheHost(signedDocument, &rsaBundle), errorAnswer(NotGostCertificate));
     std::string changed = signedDocument;
     const size_t text = changed.find("<p>");
     ASSERT_NE(text, std::string::npos);
     changed.insert(text + 3, "x");
-    EXPECT_EQ(verifyThroughTheHost(changed), errorAnswer(SignatureInvalid));
+    EXPECT_EQ(verifyThroughTheHost(changed, &rsaBundle), errorAnswer(SignatureInvalid));
   }
-  // Untrusted: the signer's chain ends in a root the user does not trust.
-  EXPECT_EQ(verifyThroughTheHost(signedDocument), errorAnswer(VerificationFailed));
+  {
+    // Untrusted: the signer's chain ends in a root the user does not trust.
+    BundleCopy rsaBundle(L"quillet-rsa-bundle", {QUILLET_STAND_IN_RSA_PROXY});
+    EXPECT_EQ(verifyThroughTheHost(signedDocument, &rsaBundle), errorAnswer(VerificationFailed));
+  }
   int step = -1;
   ASSERT_EQ(proxy().init(&trace, &recordXmlSecError, &step), Ok);
 }

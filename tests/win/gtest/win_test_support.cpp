@@ -217,4 +217,59 @@ std::wstring windowsPathOf(const std::string& unixPath) {
   return path;
 }
 
+namespace {
+
+// The search path without the bundle's directory.
+std::wstring withoutBundle(const std::wstring& path) {
+  std::wstring bundle = bundleDirectory();
+  bundle.pop_back();  // its trailing backslash
+  std::wstring kept;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find(L';', start);
+    if (end == std::wstring::npos) end = path.size();
+    std::wstring entry = path.substr(start, end - start);
+    if (!entry.empty() && entry.back() == L'\\') entry.pop_back();
+    if (!entry.empty() && _wcsicmp(entry.c_str(), bundle.c_str()) != 0) {
+      kept += (kept.empty() ? L"" : L";") + entry;
+    }
+    start = end + 1;
+  }
+  return kept;
+}
+
+}  // namespace
+
+BundleCopy::BundleCopy(const std::wstring& name, const std::vector<std::string>& standIns) {
+  namespace fs = std::filesystem;
+  const fs::path copy = fs::temp_directory_path() / name;
+  fs::remove_all(copy);
+  fs::create_directories(copy);
+  for (const auto& entry : fs::directory_iterator(bundleDirectory())) {
+    fs::copy_file(entry.path(), copy / entry.path().filename());
+  }
+  for (const std::string& standIn : standIns) {
+    const fs::path file = windowsPathOf(standIn);
+    fs::copy_file(file, copy / file.filename(), fs::copy_options::overwrite_existing);
+  }
+  directory_ = copy.wstring() + L"\\";
+  wchar_t path[32768];
+  const DWORD length = GetEnvironmentVariableW(L"PATH", path, 32768);
+  saved_path_.assign(path, length < 32768 ? length : 0);
+  SetEnvironmentVariableW(L"PATH", withoutBundle(saved_path_).c_str());
+}
+
+BundleCopy::~BundleCopy() {
+  SetEnvironmentVariableW(L"PATH", saved_path_.c_str());
+  std::error_code ignored;
+  std::filesystem::remove_all(directory_, ignored);
+}
+
+std::wstring BundleCopy::Directory() const { return directory_; }
+
+std::string BundleCopy::RunHost(const std::string& input, const std::wstring& arguments,
+                                DWORD* exitCode) const {
+  return runProgram(directory_, directory_ + L"QuilletHost.exe", arguments, input, exitCode);
+}
+
 }  // namespace quillet::wintest

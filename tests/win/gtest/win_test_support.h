@@ -80,4 +80,27 @@ std::string runProgram(const std::wstring& directory, const std::wstring& progra
 // A Windows path for a path of the build machine (Wine's drive Z: is its root).
 std::wstring windowsPathOf(const std::string& unixPath);
 
+// A copy of the bundle in a temporary directory, with some of its files replaced by
+// stand-ins (each a build machine path, copied under its own file name), for the life of
+// the object. This program has the original bundle on its search path (it imports
+// xmlsec1); while the copy lives the original is off it, so that the host in the copy
+// cannot find the original's modules there.
+class BundleCopy {
+ public:
+  BundleCopy(const std::wstring& name, const std::vector<std::string>& standIns);
+  ~BundleCopy();
+  BundleCopy(const BundleCopy&) = delete;
+  BundleCopy& operator=(const BundleCopy&) = delete;
+
+  // The copy's directory, with a trailing backslash.
+  std::wstring Directory() const;
+  // The answer frames of the copy's QuilletHost.exe to `input`, started with `arguments`.
+  std::string RunHost(const std::string& input, const std::wstring& arguments,
+                      DWORD* exitCode) const;
+
+ private:
+  std::wstring directory_;
+  std::wstring saved_path_;
+};
+
 }  // namespace quillet::wintest
