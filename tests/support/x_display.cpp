@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -151,21 +153,27 @@ bool WindowDriver::cancelled() {
   return cancelled_;
 }
 
-unsigned long WindowDriver::WaitForWindow(pid_t pid) {
-  std::string found;
-  if (!Run({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)},
-           &found)) {
-    return 0;
+unsigned long WindowDriver::Search(const std::vector<std::string>& args) {
+  // xdotool's search waits (--sync) and fails only when it cannot talk to the server; a
+  // connection refused now and then by a busy server is tried again rather than leaving
+  // the dialog waiting for a user who never comes.
+  for (int attempt = 0; attempt < 50 && !cancelled(); ++attempt) {
+    std::string found;
+    if (Run(args, &found)) return std::strtoul(found.c_str(), nullptr, 10);
+    const char* display = std::getenv("DISPLAY");
+    std::fprintf(stderr, "window search failed (DISPLAY=%s), trying again\n",
+                 display != nullptr ? display : "unset");
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
   }
-  return std::strtoul(found.c_str(), nullptr, 10);
+  return 0;
+}
+
+unsigned long WindowDriver::WaitForWindow(pid_t pid) {
+  return Search({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
 }
 
 unsigned long WindowDriver::WaitForProgramWindow(const std::string& program) {
-  std::string found;
-  if (!Run({"xdotool", "search", "--sync", "--onlyvisible", "--classname", program}, &found)) {
-    return 0;
-  }
-  return std::strtoul(found.c_str(), nullptr, 10);
+  return Search({"xdotool", "search", "--sync", "--onlyvisible", "--classname", program});
 }
 
 bool WindowDriver::PressKeys(unsigned long window, const std::vector<std::string>& keys) {

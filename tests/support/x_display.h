@@ -78,6 +78,8 @@ class WindowDriver {
  private:
   // Runs a program to its end; false when it failed or was cancelled.
   bool Run(const std::vector<std::string>& args, std::string* output = nullptr);
+  // The window that an xdotool search finds, 0 when none or cancelled.
+  unsigned long Search(const std::vector<std::string>& args);
 
   std::mutex mutex_;
   bool cancelled_ = false;
