@@ -81,22 +81,6 @@ class ForgedSignatureTest : public VerifyTest {
     attacker_gost_ = pki_.SelfSigned(CertOptions());  // the victim's owner name, chained to nothing
   }
 
-  // Verifies and expects 216 with xmlsec1's error of the reason naming the subject, and no
-  // certificate judged.
-  void ExpectRefused(const std::string& document, const std::string& reason,
-                     const std::string& subject, const std::string& body = "") {
-    CheckRecord::Get() = CheckRecord();
-    EXPECT_EQ(VerifyWith(document, body), 216);
-    EXPECT_EQ(Recorded::lines(), Bare(216));
-    bool reported = false;
-    for (const std::string& error : Recorded::errors()) {
-      reported |=
-          error.find(reason) != std::string::npos && error.find(subject) != std::string::npos;
-    }
-    EXPECT_TRUE(reported) << DescribeErrors();
-    EXPECT_TRUE(CheckRecord::Get().certificates.empty());
-  }
-
   // Verifies and expects 216 because no key comes from a trusted certificate.
   void ExpectNoKey(const std::string& document, const std::string& body = "") {
     ExpectRefused(document, " 45 ", "no certificate of the trust signs", body);

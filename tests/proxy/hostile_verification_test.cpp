@@ -63,20 +63,6 @@ class HostileVerificationTest : public VerifyTest {
     return signed_xml;
   }
 
-  // Verifies and expects 216 with xmlsec1's error of the reason, and no other trace.
-  void ExpectRefused(const std::string& signed_xml, const std::string& reason,
-                     const std::string& subject) {
-    EXPECT_EQ(VerifyWith(signed_xml), 216);
-    EXPECT_EQ(Recorded::lines(), Bare(216));
-    bool reported = false;
-    for (const std::string& error : Recorded::errors()) {
-      reported |=
-          error.find(reason) != std::string::npos && error.find(subject) != std::string::npos;
-    }
-    EXPECT_TRUE(reported) << DescribeErrors();
-    EXPECT_TRUE(CheckRecord::Get().certificates.empty());
-  }
-
   Credential signer_credential_;
   std::optional<XmlSecTool> verifier_;
 };

@@ -55,10 +55,11 @@ inline std::string GostTemplate(const std::string& reference = "",
          "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><SignedInfo>"
          "<CanonicalizationMethod Algorithm=\"http://www.w3.org/TR/2001/REC-xml-c14n-20010315\"/>"
          "<SignatureMethod Algorithm=\"" +
-         std::string(kGostNs) + "gostr34102012-gostr34112012-256\"/><Reference URI=\"" +
-         reference + "\"><Transforms>" + transforms + "</Transforms><DigestMethod Algorithm=\"" +
-         kGostNs + "gostr34112012-256\"/><DigestValue/></Reference></SignedInfo>"
-         "<SignatureValue/><KeyInfo>" + key_info + "</KeyInfo></Signature></Envelope>";
+         std::string(kGostNs) + "gostr34102012-gostr34112012-256\"/><Reference URI=\"" + reference +
+         "\"><Transforms>" + transforms + "</Transforms><DigestMethod Algorithm=\"" + kGostNs +
+         "gostr34112012-256\"/><DigestValue/></Reference></SignedInfo>"
+         "<SignatureValue/><KeyInfo>" +
+         key_info + "</KeyInfo></Signature></Envelope>";
 }
 
 class VerifyTest : public SigningTest {
@@ -81,6 +82,22 @@ class VerifyTest : public SigningTest {
   // The trace lines of a call that traced nothing between its opening and closing lines.
   static std::vector<TraceLine> Bare(int code) {
     return {{L"Verify", 0, 0}, {L"Verify: " + std::to_wstring(code), code, 0}};
+  }
+
+  // Verifies and expects 216 with an xmlsec1 error that names the reason and the subject,
+  // no other trace, and no certificate judged.
+  void ExpectRefused(const std::string& document, const std::string& reason,
+                     const std::string& subject, const std::string& body = "") {
+    CheckRecord::Get() = CheckRecord();
+    EXPECT_EQ(VerifyWith(document, body), 216);
+    EXPECT_EQ(Recorded::lines(), Bare(216));
+    bool reported = false;
+    for (const std::string& error : Recorded::errors()) {
+      reported |=
+          error.find(reason) != std::string::npos && error.find(subject) != std::string::npos;
+    }
+    EXPECT_TRUE(reported) << DescribeErrors();
+    EXPECT_TRUE(CheckRecord::Get().certificates.empty());
   }
 
   // A document signed by the library with a new signer of the type.
