@@ -86,9 +86,7 @@ Outcome CheckOne(DWORD index, DWORD count, PVOID contexts[], DWORD flags,
   OwnedX509 issuer = IssuerFor(cert.get(), index, count, contexts, flags, para);
   if (issuer == nullptr) return outcome.error = CRYPT_E_NO_REVOCATION_CHECK, outcome;
   const std::time_t now = TimeToCheck(para);
-  OwnedCrls crls;
-  quillet::platform::AppendStoreCrls(&crls);
-  outcome.verdict = quillet::platform::JudgeByCrls(cert.get(), issuer.get(), crls, now);
+  outcome.verdict = quillet::platform::JudgeByStoreCrls(cert.get(), issuer.get(), now);
   bool offline = false;
   if (outcome.verdict.kind == CrlVerdict::kNoUsableCrl &&
       !(flags & CERT_VERIFY_CACHE_ONLY_BASED_REVOCATION)) {

@@ -1,12 +1,19 @@
 #include "platform/crl_check_linux.h"
 
+#include <fcntl.h>
 #include <openssl/asn1.h>
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "platform/cert_revocation.h"
+#include "platform/crl_sources_linux.h"
 
 namespace quillet::platform {
 namespace {
@@ -37,26 +44,31 @@ bool IsCurrent(X509_CRL* crl, std::time_t now) {
   return next_update == nullptr || X509_cmp_time(next_update, &now) == 1;
 }
 
-}  // namespace
-
-bool IsUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now) {
+// Everything IsUsableCrl asks but the signature and the dates.
+bool NameAndUsageFit(X509_CRL* crl, X509* issuer) {
   if (X509_NAME_cmp(X509_CRL_get_issuer(crl), X509_get_subject_name(issuer)) != 0) return false;
   if (X509_CRL_get_ext_by_NID(crl, NID_delta_crl, -1) >= 0) return false;
-  if ((X509_get_key_usage(issuer) & KU_CRL_SIGN) == 0) return false;
+  return (X509_get_key_usage(issuer) & KU_CRL_SIGN) != 0;
+}
+
+bool SignatureVerifies(X509_CRL* crl, X509* issuer) {
   EVP_PKEY* key = X509_get0_pubkey(issuer);
   const bool verified = key != nullptr && X509_CRL_verify(crl, key) == 1;
   ERR_clear_error();
-  return verified && IsCurrent(crl, now);
+  return verified;
 }
 
-CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::time_t now) {
+// The verdict of the CRLs 0..count-1 (crl_at(i)), of which usable(i) tells which count.
+template <typename CrlAt, typename Usable>
+CrlVerdict Judge(X509* cert, std::size_t count, CrlAt crl_at, Usable usable, std::time_t now) {
   CrlVerdict verdict;
   std::time_t newest = 0;
-  for (const OwnedCrl& crl : crls) {
-    if (!IsUsableCrl(crl.get(), issuer, now)) continue;
-    newest = std::max(newest, EpochSeconds(X509_CRL_get0_lastUpdate(crl.get())));
+  for (std::size_t i = 0; i < count; ++i) {
+    X509_CRL* crl = crl_at(i);
+    if (!usable(i)) continue;
+    newest = std::max(newest, EpochSeconds(X509_CRL_get0_lastUpdate(crl)));
     X509_REVOKED* entry = nullptr;
-    if (X509_CRL_get0_by_serial(crl.get(), &entry, X509_get0_serialNumber(cert)) > 0) {
+    if (X509_CRL_get0_by_serial(crl, &entry, X509_get0_serialNumber(cert)) > 0) {
       verdict.kind = CrlVerdict::kRevoked;
       verdict.reason = EntryReason(entry);
       break;
@@ -67,6 +79,160 @@ CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::tim
     verdict.freshness_seconds = static_cast<DWORD>(now - newest);
   }
   return verdict;
+}
+
+// How long a file's status must have stood still before its read can be trusted to be its
+// content: status times advance in clock ticks, so two writes within one tick can leave the
+// same times behind.
+constexpr long kStableSeconds = 1;
+
+// One version of a file, as its status tells it.
+struct FileVersion {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  timespec modified{};
+  timespec changed{};
+
+  explicit FileVersion(const struct stat& info)
+      : device(info.st_dev),
+        inode(info.st_ino),
+        size(info.st_size),
+        modified(info.st_mtim),
+        changed(info.st_ctim) {}
+  bool operator==(const FileVersion& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec &&
+           changed.tv_sec == other.changed.tv_sec && changed.tv_nsec == other.changed.tv_nsec;
+  }
+};
+
+// A CRL of a file with the issuer keys (DER SubjectPublicKeyInfo) its signature verified
+// with.
+struct CachedCrl {
+  OwnedCrl crl;
+  std::vector<std::string> verified_keys;
+};
+
+struct CachedFile {
+  std::string path;
+  FileVersion version;
+  // True when the file's status stood still long enough before it was read.
+  bool stable = false;
+  std::vector<CachedCrl> crls;
+};
+
+std::string PublicKeyDer(X509* cert) {
+  unsigned char* der = nullptr;
+  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
+  std::string bytes;
+  if (length > 0)
+    bytes.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
+  OPENSSL_free(der);
+  return bytes;
+}
+
+// Reads the rest of an open file. False on a read error.
+bool ReadAll(int fd, std::string* bytes) {
+  char buffer[16384];
+  for (;;) {
+    const ssize_t got = read(fd, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) return false;
+    bytes->append(buffer, static_cast<std::size_t>(got));
+  }
+}
+
+class StoreCrlCache {
+ public:
+  CrlVerdict Judge(X509* cert, X509* issuer, std::time_t now) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Refresh();
+    std::vector<CachedCrl*> crls;
+    for (CachedFile& file : files_) {
+      for (CachedCrl& crl : file.crls) crls.push_back(&crl);
+    }
+    const std::string key = PublicKeyDer(issuer);
+    return quillet::platform::Judge(
+        cert, crls.size(), [&](std::size_t i) { return crls[i]->crl.get(); },
+        [&](std::size_t i) { return IsUsable(crls[i], issuer, key, now); }, now);
+  }
+
+ private:
+  static bool IsUsable(CachedCrl* cached, X509* issuer, const std::string& key, std::time_t now) {
+    X509_CRL* crl = cached->crl.get();
+    if (!NameAndUsageFit(crl, issuer)) return false;
+    std::vector<std::string>& keys = cached->verified_keys;
+    if (key.empty() || std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      if (!SignatureVerifies(crl, issuer)) return false;
+      if (!key.empty()) keys.push_back(key);
+    }
+    return IsCurrent(crl, now);
+  }
+
+  // Makes files_ the store's CRL files as they are now, keeping the decoded CRLs of every
+  // file whose version is the one cached.
+  void Refresh() {
+    std::vector<CachedFile> fresh;
+    for (const std::string& path : StoreCrlFiles()) {
+      timespec read_at{};
+      clock_gettime(CLOCK_REALTIME, &read_at);
+      const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd < 0) continue;
+      struct stat info {};
+      if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        CachedFile* held = Find(path);
+        if (held != nullptr && held->stable && held->version == FileVersion(info)) {
+          fresh.push_back(std::move(*held));
+        } else {
+          Load(fd, path, info, read_at, &fresh);
+        }
+      }
+      close(fd);
+    }
+    files_ = std::move(fresh);
+  }
+
+  CachedFile* Find(const std::string& path) {
+    for (CachedFile& file : files_) {
+      if (file.path == path) return &file;
+    }
+    return nullptr;
+  }
+
+  static void Load(int fd, const std::string& path, const struct stat& info,
+                   const timespec& read_at, std::vector<CachedFile>* files) {
+    std::string bytes;
+    if (!ReadAll(fd, &bytes)) return;
+    OwnedCrls decoded;
+    DecodeCrls(bytes, &decoded);
+    CachedFile file{path, FileVersion(info), false, {}};
+    file.stable = info.st_ctim.tv_sec + kStableSeconds < read_at.tv_sec ||
+                  (info.st_ctim.tv_sec + kStableSeconds == read_at.tv_sec &&
+                   info.st_ctim.tv_nsec <= read_at.tv_nsec);
+    for (OwnedCrl& crl : decoded) file.crls.push_back(CachedCrl{std::move(crl), {}});
+    files->push_back(std::move(file));
+  }
+
+  std::mutex mutex_;
+  std::vector<CachedFile> files_;
+};
+
+}  // namespace
+
+bool IsUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now) {
+  return NameAndUsageFit(crl, issuer) && SignatureVerifies(crl, issuer) && IsCurrent(crl, now);
+}
+
+CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::time_t now) {
+  return Judge(
+      cert, crls.size(), [&](std::size_t i) { return crls[i].get(); },
+      [&](std::size_t i) { return IsUsableCrl(crls[i].get(), issuer, now); }, now);
+}
+
+CrlVerdict JudgeByStoreCrls(X509* cert, X509* issuer, std::time_t now) {
+  static StoreCrlCache cache;
+  return cache.Judge(cert, issuer, now);
 }
 
 }  // namespace quillet::platform

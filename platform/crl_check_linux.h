@@ -1,4 +1,5 @@
-// Inside the platform library on Linux: what a set of CRLs says about one certificate.
+// Inside the platform library on Linux: what a set of CRLs says about one certificate, and
+// the process's cache of the CRL files of the user's stores.
 #pragma once
 
 #include <openssl/x509.h>
@@ -30,5 +31,18 @@ bool IsUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now);
 // the entry's reason when one lists it (CRL_REASON_UNSPECIFIED when the entry has no reason),
 // kNotRevoked when usable CRLs exist and none lists it, kNoUsableCrl when none is usable.
 CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::time_t now);
+
+// JudgeByCrls over the CRLs of the StoreCrlFiles() (DecodeCrls of each regular file that can
+// be read; in that order), through a cache that lives as long as the process:
+// - A file's CRLs are decoded once per version of the file. A version is the file's path,
+//   device, inode, size, modification and status-change times; any of them changing makes
+//   the file read and decoded again. A file whose status changed less than a second before
+//   it was read (the kernel's clock may not have ticked between two writes) is read again
+//   on every call until it has been stable for that second.
+// - A CRL's signature is checked once per issuer key; only a signature that verified is
+//   remembered, so a CRL that failed is checked again on every call. Names, key usage and
+//   the CRL's dates are judged on every call.
+// - Files no longer present are dropped from the cache on the next call.
+CrlVerdict JudgeByStoreCrls(X509* cert, X509* issuer, std::time_t now);
 
 }  // namespace quillet::platform

@@ -6,7 +6,6 @@
 
 #include <strings.h>
 
-#include "platform/file_bytes_linux.h"
 #include "platform/store_directory_linux.h"
 
 namespace quillet::platform {
@@ -56,18 +55,17 @@ void DecodeCrls(const std::string& bytes, OwnedCrls* crls) {
   ERR_clear_error();
 }
 
-void AppendStoreCrls(OwnedCrls* crls) {
+std::vector<std::string> StoreCrlFiles() {
+  std::vector<std::string> paths;
   for (const char* store : kCrlStores) {
     std::string directory;
     std::vector<std::string> names;
     if (!FindStoreDirectory(store, &directory) || !ListDirectory(directory, &names)) continue;
     for (const std::string& name : names) {
-      std::string bytes;
-      if (HasCrlSuffix(name) && ReadWholeFile(directory + "/" + name, &bytes)) {
-        DecodeCrls(bytes, crls);
-      }
+      if (HasCrlSuffix(name)) paths.push_back(directory + "/" + name);
     }
   }
+  return paths;
 }
 
 std::vector<std::string> HttpDistributionPoints(X509* cert) {

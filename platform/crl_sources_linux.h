@@ -15,9 +15,9 @@ namespace quillet::platform {
 // PEM text. Bytes that hold neither add nothing.
 void DecodeCrls(const std::string& bytes, OwnedCrls* crls);
 
-// Appends the CRLs of the .crl files (name ending in .crl, any letter case; in file name
-// order) in the current user's stores My, CA and Root. Unreadable files add nothing.
-void AppendStoreCrls(OwnedCrls* crls);
+// Returns the paths of the .crl files (name ending in .crl, any letter case; in file name
+// order) in the current user's stores My, CA and Root, in that order of stores.
+std::vector<std::string> StoreCrlFiles();
 
 // Returns the http URLs of the certificate's CRL distribution points (full names only), in
 // the certificate's order. Other schemes (ldap, https, file, ...) are left out.

@@ -3,6 +3,11 @@
 #include <openssl/err.h>
 #include <openssl/x509v3.h>
 
+#include <mutex>
+#include <set>
+#include <string>
+#include <utility>
+
 #include "platform/cert_context.h"
 #include "platform/cert_store.h"
 #include "platform/last_error.h"
@@ -11,6 +16,53 @@ namespace quillet::platform {
 namespace {
 
 const wchar_t* const kIssuerStores[] = {L"My", L"CA", L"Root"};
+
+// The DER encoding of an OpenSSL object, or the empty string when it has none.
+template <typename T>
+std::string Der(const T* object, int (*encode)(const T*, unsigned char**)) {
+  unsigned char* der = nullptr;
+  const int length = encode(object, &der);
+  std::string bytes;
+  if (length > 0)
+    bytes.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
+  OPENSSL_free(der);
+  return bytes;
+}
+
+// The certificate signatures that verified in this process: pairs of the signing key (DER
+// SubjectPublicKeyInfo) and the signed certificate (DER). A signature over the same bytes
+// with the same key verifies again, so a pair found here is not verified again; one that
+// failed is never kept. Emptied when full, which keeps the memory of a long-lived process
+// flat.
+class VerifiedSignatures {
+ public:
+  bool Verifies(X509* cert, X509* candidate, EVP_PKEY* key) {
+    std::pair<std::string, std::string> pair(Der(X509_get_X509_PUBKEY(candidate), i2d_X509_PUBKEY),
+                                             Der(cert, i2d_X509));
+    const bool known = !pair.first.empty() && !pair.second.empty();
+    if (known) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (verified_.count(pair) != 0) return true;
+    }
+    if (X509_verify(cert, key) != 1) return false;
+    if (known) {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (verified_.size() >= kCapacity) verified_.clear();
+      verified_.insert(std::move(pair));
+    }
+    return true;
+  }
+
+ private:
+  static constexpr std::size_t kCapacity = 256;
+  std::mutex mutex_;
+  std::set<std::pair<std::string, std::string>> verified_;
+};
+
+VerifiedSignatures& ProcessSignatures() {
+  static VerifiedSignatures signatures;
+  return signatures;
+}
 
 // Returns the first certificate of the store that issued `cert`, or null.
 OwnedX509 FindIssuerInStore(const wchar_t* name, X509* cert) {
@@ -41,7 +93,7 @@ OwnedX509 DecodeContext(PCCERT_CONTEXT context) {
 bool IsIssuerOf(X509* candidate, X509* cert) {
   EVP_PKEY* key = X509_get0_pubkey(candidate);
   const bool issued = X509_check_issued(candidate, cert) == X509_V_OK && key != nullptr &&
-                      X509_verify(cert, key) == 1;
+                      ProcessSignatures().Verifies(cert, candidate, key);
   ERR_clear_error();
   return issued;
 }
