@@ -159,7 +159,8 @@ int VektQuilletImpl::signWithStore(const std::wstring& storeName,
   if (result != Ok) {
     return result;
   }
-  result = StepTrace(L"CheckIfCertificateValid").close(CheckIfCertificateValid(certificate.get()));
+  const StepTrace check(L"CheckIfCertificateValid");
+  result = check.close(CheckIfCertificateValid(certificate.get()));
   if (result != Ok && result != RevocationCheckFailed) {
     return result;
   }
