@@ -5,6 +5,7 @@
 
 #include "host/log.h"
 #include "host/result_message.h"
+#include "host/scoped_capi.h"
 
 int trace(const wchar_t* text, int code, DWORD systemError) {
   if (code == 0) {
@@ -42,8 +43,7 @@ std::wstring systemErrorText(DWORD systemError) {
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
       /*source=*/nullptr, systemError, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
       reinterpret_cast<LPWSTR>(&buffer), /*size=*/0, /*arguments=*/nullptr);
+  const ScopedLocalAlloc<wchar_t> owned(buffer);
   if (length == 0 || buffer == nullptr) return std::wstring();
-  std::wstring text(buffer, length);
-  LocalFree(buffer);
-  return text;
+  return std::wstring(buffer, length);
 }

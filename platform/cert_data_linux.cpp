@@ -10,6 +10,7 @@
 #include "platform/cert_store_data_linux.h"
 #include "platform/file_time_convert_linux.h"
 #include "platform/key_container_data_linux.h"
+#include "platform/openssl_owned_linux.h"
 
 namespace quillet::platform {
 namespace {
@@ -23,16 +24,15 @@ std::string OidText(const ASN1_OBJECT* object) {
 // DER of an algorithm's parameters; empty when absent.
 std::vector<BYTE> ParameterBytes(int type, const void* value) {
   if (type == V_ASN1_UNDEF || value == nullptr) return {};
-  ASN1_TYPE* any = ASN1_TYPE_new();
+  const OwnedAsn1Type any(ASN1_TYPE_new());
   if (any == nullptr) return {};
   std::vector<BYTE> bytes;
-  if (ASN1_TYPE_set1(any, type, value) == 1) {
+  if (ASN1_TYPE_set1(any.get(), type, value) == 1) {
     unsigned char* out = nullptr;
-    const int length = i2d_ASN1_TYPE(any, &out);
+    const int length = i2d_ASN1_TYPE(any.get(), &out);
+    const OwnedOpenSslBytes owned(out);
     if (length > 0) bytes.assign(out, out + length);
-    OPENSSL_free(out);
   }
-  ASN1_TYPE_free(any);
   return bytes;
 }
 
@@ -48,9 +48,9 @@ void FillAlgorithm(const X509_ALGOR* algorithm, std::string* oid, std::vector<BY
 std::vector<BYTE> NameBytes(const X509_NAME* name) {
   unsigned char* out = nullptr;
   const int length = i2d_X509_NAME(name, &out);
+  const OwnedOpenSslBytes owned(out);
   std::vector<BYTE> bytes;
   if (length > 0) bytes.assign(out, out + length);
-  OPENSSL_free(out);
   return bytes;
 }
 

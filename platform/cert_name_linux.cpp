@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/cert_data_linux.h"
+#include "platform/openssl_owned_linux.h"
 #include "platform/utf16_linux.h"
 
 using quillet::platform::CertData;
@@ -17,12 +18,12 @@ namespace {
 std::wstring WideOf(const ASN1_STRING* value) {
   unsigned char* utf8 = nullptr;
   const int length = ASN1_STRING_to_UTF8(&utf8, value);
+  const quillet::platform::OwnedOpenSslBytes owned(utf8);
   std::wstring wide;
   if (length >= 0 &&
       !quillet::platform::WideFromUtf8(std::string(reinterpret_cast<char*>(utf8), length), &wide)) {
     wide.clear();
   }
-  OPENSSL_free(utf8);
   return wide;
 }
 

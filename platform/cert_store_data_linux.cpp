@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/file_bytes_linux.h"
+#include "platform/openssl_owned_linux.h"
 #include "platform/store_directory_linux.h"
 #include "platform/utf16_linux.h"
 
@@ -45,15 +46,14 @@ bool IsCertificateFile(const std::string& name, std::string* stem) {
 // the file's bytes as they are.
 std::string CertificateDer(const std::string& bytes) {
   if (bytes.find("-----BEGIN CERTIFICATE-----") == std::string::npos) return bytes;
-  BIO* bio = BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()));
-  X509* x509 = bio != nullptr ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
-  BIO_free(bio);
+  const OwnedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+  const OwnedX509 x509(bio != nullptr ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
+                                      : nullptr);
   std::string der;
   unsigned char* out = nullptr;
-  const int length = x509 != nullptr ? i2d_X509(x509, &out) : 0;
+  const int length = x509 != nullptr ? i2d_X509(x509.get(), &out) : 0;
+  const OwnedOpenSslBytes owned(out);
   if (length > 0) der.assign(reinterpret_cast<char*>(out), static_cast<std::size_t>(length));
-  OPENSSL_free(out);
-  X509_free(x509);
   return der;
 }
 

@@ -28,12 +28,11 @@ bool DecodeDerCrl(const std::string& bytes, OwnedCrls* crls) {
 }
 
 void DecodePemCrls(const std::string& bytes, OwnedCrls* crls) {
-  BIO* bio = BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()));
+  const OwnedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   if (bio == nullptr) return;
-  while (X509_CRL* crl = PEM_read_bio_X509_CRL(bio, nullptr, nullptr, nullptr)) {
+  while (X509_CRL* crl = PEM_read_bio_X509_CRL(bio.get(), nullptr, nullptr, nullptr)) {
     crls->emplace_back(crl);
   }
-  BIO_free(bio);
 }
 
 // Returns the URI of a general name when it is an http URL, else the empty string.

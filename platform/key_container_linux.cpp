@@ -6,6 +6,7 @@
 #include <openssl/pem.h>
 
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <set>
 
@@ -14,6 +15,7 @@
 #include "platform/gost_engine_linux.h"
 #include "platform/key_container_data_linux.h"
 #include "platform/last_error.h"
+#include "platform/openssl_owned_linux.h"
 
 namespace quillet::platform {
 namespace {
@@ -21,7 +23,7 @@ namespace {
 struct KeyContainer {
   std::string pem;
   bool encrypted = false;
-  EVP_PKEY* key = nullptr;  // null until an encrypted container is unlocked
+  OwnedKey key;  // null until an encrypted container is unlocked
   long references = 1;
 };
 
@@ -52,13 +54,12 @@ int PinCallback(char* buffer, int size, int /*rwflag*/, void* pin) {
 }
 
 // Decodes the container's key with the PIN (null for none); null when it cannot.
-EVP_PKEY* DecodeKey(const std::string& pem, const char* pin) {
+OwnedKey DecodeKey(const std::string& pem, const char* pin) {
   QuilletGostEngine();
-  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
-  EVP_PKEY* key = bio != nullptr
-                      ? PEM_read_bio_PrivateKey(bio, nullptr, PinCallback, const_cast<char*>(pin))
-                      : nullptr;
-  BIO_free(bio);
+  const OwnedBio bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+  OwnedKey key(bio != nullptr ? PEM_read_bio_PrivateKey(bio.get(), nullptr, PinCallback,
+                                                        const_cast<char*>(pin))
+                              : nullptr);
   ERR_clear_error();
   return key;
 }
@@ -72,10 +73,8 @@ bool IsEncrypted(const std::string& pem) {
 // container that an earlier PIN had unlocked.
 bool Unlock(KeyContainer* container, const char* pin) {
   if (!container->encrypted) return true;
-  EVP_PKEY* key = DecodeKey(container->pem, pin);
-  EVP_PKEY_free(container->key);
-  container->key = key;
-  return key != nullptr;
+  container->key = DecodeKey(container->pem, pin);
+  return container->key != nullptr;
 }
 
 }  // namespace
@@ -109,20 +108,19 @@ bool RetainKeyContainer(HCRYPTPROV handle) {
 }
 
 bool ReleaseKeyContainer(HCRYPTPROV handle) {
-  KeyContainer* doomed = nullptr;
+  // Freed outside the lock, with its key; the PEM text is wiped first.
+  std::unique_ptr<KeyContainer> doomed;
   {
     std::lock_guard<std::mutex> lock(ContainerMutex());
     KeyContainer* container = Find(handle);
     if (container == nullptr) return false;
     if (--container->references == 0) {
       Containers().erase(container);
-      doomed = container;
+      doomed.reset(container);
     }
   }
   if (doomed != nullptr) {
-    EVP_PKEY_free(doomed->key);
     OPENSSL_cleanse(doomed->pem.data(), doomed->pem.size());
-    delete doomed;
   }
   return true;
 }
@@ -201,6 +199,6 @@ EVP_PKEY* QuilletKeyContainerGetKey(HCRYPTPROV prov) {
     SetLastError(SCARD_W_WRONG_CHV);
     return nullptr;
   }
-  EVP_PKEY_up_ref(container->key);
-  return container->key;
+  EVP_PKEY_up_ref(container->key.get());
+  return container->key.get();
 }

@@ -1,7 +1,14 @@
-// Inside the platform library on Linux: owners for the OpenSSL objects the revocation
-// provider handles, so that every path out of a function frees them.
+// Owners for the OpenSSL objects the platform library and the store tool hold: one
+// std::unique_ptr alias per object type, each released with OpenSSL's own function, so
+// that every path out of a function frees what it made and nothing is freed twice.
+// Every release function accepts NULL, as the owners may hold it.
 #pragma once
 
+#include <openssl/asn1.h>
+#include <openssl/bio.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/pkcs12.h>
 #include <openssl/x509.h>
 
 #include <memory>
@@ -15,9 +22,44 @@ struct X509Deleter {
 struct X509CrlDeleter {
   void operator()(X509_CRL* crl) const { X509_CRL_free(crl); }
 };
+struct EvpPkeyDeleter {
+  void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+};
+struct BioDeleter {
+  void operator()(BIO* bio) const { BIO_free(bio); }
+};
+struct Pkcs12Deleter {
+  void operator()(PKCS12* pfx) const { PKCS12_free(pfx); }
+};
+struct Asn1TypeDeleter {
+  void operator()(ASN1_TYPE* any) const { ASN1_TYPE_free(any); }
+};
+// A stack that owns its certificates: they are freed with it.
+struct X509StackDeleter {
+  void operator()(STACK_OF(X509) * stack) const { sk_X509_pop_free(stack, X509_free); }
+};
+// Bytes OpenSSL allocated for the caller (i2d_* output, ASN1_STRING_to_UTF8).
+struct OpenSslFree {
+  void operator()(void* block) const { OPENSSL_free(block); }
+};
 
+// A certificate, freed with X509_free.
 using OwnedX509 = std::unique_ptr<X509, X509Deleter>;
+// A certificate revocation list, freed with X509_CRL_free.
 using OwnedCrl = std::unique_ptr<X509_CRL, X509CrlDeleter>;
 using OwnedCrls = std::vector<OwnedCrl>;
+// A key (public, or private with its public half), freed with EVP_PKEY_free.
+using OwnedKey = std::unique_ptr<EVP_PKEY, EvpPkeyDeleter>;
+// A BIO (memory or file), freed with BIO_free; a memory BIO over borrowed bytes leaves
+// them alone.
+using OwnedBio = std::unique_ptr<BIO, BioDeleter>;
+// A parsed PKCS#12 file, freed with PKCS12_free.
+using OwnedPkcs12 = std::unique_ptr<PKCS12, Pkcs12Deleter>;
+// A stack of certificates that owns them, freed with sk_X509_pop_free.
+using OwnedX509Stack = std::unique_ptr<STACK_OF(X509), X509StackDeleter>;
+// An ASN.1 value of any type, freed with ASN1_TYPE_free.
+using OwnedAsn1Type = std::unique_ptr<ASN1_TYPE, Asn1TypeDeleter>;
+// A block OpenSSL allocated, freed with OPENSSL_free.
+using OwnedOpenSslBytes = std::unique_ptr<unsigned char, OpenSslFree>;
 
 }  // namespace quillet::platform

@@ -23,12 +23,6 @@
 namespace quillet::proxy {
 namespace {
 
-struct KeysMngrDestroy {
-  void operator()(xmlSecKeysMngrPtr manager) const { xmlSecKeysMngrDestroy(manager); }
-};
-// A keys manager, destroyed with the keys it holds.
-using KeysMngrHandle = std::unique_ptr<xmlSecKeysMngr, KeysMngrDestroy>;
-
 // Returns the first Signature element of the XML-Signature namespace in document order,
 // the root element itself first, or NULL.
 xmlNodePtr findSignature(xmlDocPtr doc) {

@@ -9,14 +9,10 @@
 
 #include "host/result_codes.h"
 #include "proxy/crypto_backend.h"
+#include "proxy/xml_handles.h"
 
 namespace quillet::proxy {
 namespace {
-
-struct KeyDestroy {
-  void operator()(xmlSecKeyPtr key) const { xmlSecKeyDestroy(key); }
-};
-using KeyHandle = std::unique_ptr<xmlSecKey, KeyDestroy>;
 
 // Makes a key of the DER certificate and gives it to the manager, then attaches the
 // certificate to it. Returns false when either step failed; a key made that the manager
@@ -34,9 +30,8 @@ void loadOptionalCertificate(const Tracer& trace, xmlSecKeysMngrPtr manager,
                              const std::string& base64) {
   if (base64.empty()) return;
   // As many bytes as the text has characters: Base64 never decodes to more.
-  std::unique_ptr<BYTE[]> buffer(base64.size() <= UINT_MAX
-                                     ? new (std::nothrow) BYTE[base64.size()]
-                                     : nullptr);
+  std::unique_ptr<BYTE[]> buffer(base64.size() <= UINT_MAX ? new (std::nothrow) BYTE[base64.size()]
+                                                           : nullptr);
   if (!buffer) {
     trace.line(L"memory allocation failed", OutOfMemory);
     return;

@@ -14,14 +14,10 @@
 #include <xmlsec/xmltree.h>
 
 #include "proxy/verification_limits.h"
+#include "proxy/xml_handles.h"
 
 namespace quillet::proxy {
 namespace {
-
-struct XmlFree {
-  void operator()(xmlChar* text) const { xmlFree(text); }
-};
-using XmlText = std::unique_ptr<xmlChar, XmlFree>;
 
 void refuse(const char* subject, int reason, const std::string& message) {
   xmlSecError(__FILE__, __LINE__, "signatureShapeAccepted", /*errorObject=*/nullptr, subject,
@@ -38,7 +34,7 @@ bool isDsig(xmlNodePtr node, const xmlChar* name) {
 
 // True when the element's Algorithm names an algorithm accepted for the use.
 bool algorithmOk(xmlNodePtr element, AlgorithmUse use) {
-  const XmlText href(xmlGetProp(element, xmlSecAttrAlgorithm));
+  const XmlTextHandle href(xmlGetProp(element, xmlSecAttrAlgorithm));
   if (algorithmAccepted(use, href.get())) return true;
   refuse(text(href.get()), XMLSEC_ERRORS_R_TRANSFORM_DISABLED,
          std::string("algorithm not accepted in ") + text(element->name));
@@ -59,7 +55,7 @@ bool uriOk(xmlNodePtr reference) {
     refuse(nullptr, XMLSEC_ERRORS_R_INVALID_URI_TYPE, "uri=(none)");
     return false;
   }
-  const XmlText uri(xmlGetProp(reference, xmlSecAttrURI));
+  const XmlTextHandle uri(xmlGetProp(reference, xmlSecAttrURI));
   const std::string value = text(uri.get());
   if (value.empty()) return true;
   if (value[0] != '#' || value.size() == 1 || value.find_first_of("()/ ") != std::string::npos) {
@@ -115,7 +111,7 @@ unsigned long long inclusivePrefixes(xmlNodePtr signed_info) {
   while (node != nullptr && node != signed_info) {
     if (node->type == XML_ELEMENT_NODE &&
         xmlSecCheckNodeName(node, xmlSecNodeInclusiveNamespaces, xmlSecNsExcC14N)) {
-      const XmlText list(xmlGetProp(node, xmlSecAttrPrefixList));
+      const XmlTextHandle list(xmlGetProp(node, xmlSecAttrPrefixList));
       const char* at = text(list.get());
       while (*at != '\0') {
         at += std::strspn(at, " \t\r\n");
@@ -194,7 +190,7 @@ bool idsAreUnique(xmlDocPtr doc) {
       for (xmlAttrPtr attribute = node->properties; attribute != nullptr;
            attribute = attribute->next) {
         if (!mayBeId(doc, node, attribute)) continue;
-        const XmlText value(xmlNodeListGetString(doc, attribute->children, 1));
+        const XmlTextHandle value(xmlNodeListGetString(doc, attribute->children, 1));
         if (!seen.insert(text(value.get())).second) {
           refuse(text(attribute->name), XMLSEC_ERRORS_R_INVALID_DATA,
                  std::string("duplicate ID value=") + text(value.get()));

@@ -5,6 +5,8 @@
 
 #include <libxml/tree.h>
 #include <libxml/xmlmemory.h>
+#include <xmlsec/keys.h>
+#include <xmlsec/keysmngr.h>
 #include <xmlsec/xmldsig.h>
 
 namespace quillet::proxy {
@@ -33,5 +35,18 @@ struct DSigCtxDestroy {
 // An xmlsec1 signature context, destroyed with xmlSecDSigCtxDestroy (and the signing key
 // it holds, unless that was taken out first).
 using DSigCtxHandle = std::unique_ptr<xmlSecDSigCtx, DSigCtxDestroy>;
+
+struct KeyDestroy {
+  void operator()(xmlSecKeyPtr key) const { xmlSecKeyDestroy(key); }
+};
+// An xmlsec1 key with its key data, destroyed with xmlSecKeyDestroy. Release it to a keys
+// manager that adopted it: the manager destroys it then.
+using KeyHandle = std::unique_ptr<xmlSecKey, KeyDestroy>;
+
+struct KeysMngrDestroy {
+  void operator()(xmlSecKeysMngrPtr manager) const { xmlSecKeysMngrDestroy(manager); }
+};
+// A keys manager, destroyed with the keys it holds.
+using KeysMngrHandle = std::unique_ptr<xmlSecKeysMngr, KeysMngrDestroy>;
 
 }  // namespace quillet::proxy

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "host/result_codes.h"
+#include "host/scoped_capi.h"
 #include "host/trace.h"
 
 namespace {
@@ -43,13 +44,11 @@ int StringToBinary(std::wstring text, DWORD flags, BYTE** bytes, DWORD* size) {
     return platformRefused(L"CryptStringToBinary failed");
   }
   // A sizing call may report 0 bytes; malloc(0) may then give NULL, which is no shortage.
-  *bytes = static_cast<BYTE*>(std::malloc(*size != 0 ? *size : 1));
-  if (*bytes == nullptr) return OutOfMemory;
-  if (!CryptStringToBinaryW(text.c_str(), length, flags, *bytes, size, nullptr, nullptr)) {
-    const int result = platformRefused(L"CryptStringToBinary failed");
-    std::free(*bytes);
-    *bytes = nullptr;
-    return result;
+  ScopedMallocBlock<BYTE> buffer(static_cast<BYTE*>(std::malloc(*size != 0 ? *size : 1)));
+  if (buffer == nullptr) return OutOfMemory;
+  if (!CryptStringToBinaryW(text.c_str(), length, flags, buffer.get(), size, nullptr, nullptr)) {
+    return platformRefused(L"CryptStringToBinary failed");
   }
+  *bytes = buffer.release();
   return Ok;
 }

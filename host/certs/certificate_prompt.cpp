@@ -9,6 +9,7 @@
 #include "host/certs/dialog_library.h"
 #include "host/parent_window.h"
 #include "host/result_codes.h"
+#include "host/scoped_capi.h"
 #include "host/trace.h"
 
 namespace {
@@ -31,12 +32,16 @@ int runDialog(HCERTSTORE store, SelectCertificateFunction select,
   parameters.arrayCertContext = slots.data();
   parameters.pfnFilter = &filterCertificate;
   if (!select(&parameters)) {
+    // "canсelled" with a Cyrillic "с" (U+0441) is kept on purpose: the trace has always
+    // carried it, and the tests and log readers compare the line letter for letter.
     trace(L"promptUserForCertificate: canсelled by user", CancelledByUser, 0);
     return CancelledByUser;
   }
   // A confirmed dialog that left no certificate in slot 0 chose nothing, whatever count
   // it reported.
   if (parameters.cCertContext == 0 || slots[0] == nullptr) {
+    // "canselled" (sic, all Latin) is kept on purpose too: it is this line's text since the
+    // first release, and tests and log readers compare it letter for letter.
     trace(L"promptUserForCertificate: canselled by user", CancelledByUser, 0);
     return CancelledByUser;
   }
@@ -48,24 +53,21 @@ int runDialog(HCERTSTORE store, SelectCertificateFunction select,
 
 int promptWithFirst(HCERTSTORE store, std::array<PCCERT_CONTEXT, kSelectionSlots>& slots,
                     PCCERT_CONTEXT* certificate) {
-  HMODULE dialog = LoadLibraryW(dialogLibraryName());
+  const ScopedHMODULE dialog(LoadLibraryW(dialogLibraryName()));
   if (dialog == nullptr) {
     trace(L"promptUserForCertificate: can't load cryptdlg.dll", CryptDlgLoadFailed, GetLastError());
     return CryptDlgLoadFailed;
   }
   // Through void*: FARPROC's own function type differs from the dialog's on Windows.
   auto select = reinterpret_cast<SelectCertificateFunction>(
-      reinterpret_cast<void*>(GetProcAddress(dialog, "CertSelectCertificateW")));
-  int result = Ok;
+      reinterpret_cast<void*>(GetProcAddress(dialog.get(), "CertSelectCertificateW")));
   if (select == nullptr) {
     trace(L"promptUserForCertificate: can't bind CertSelectCertificate", CertSelectMissing,
           GetLastError());
-    result = CertSelectMissing;
-  } else {
-    result = runDialog(store, select, slots, certificate);
+    return CertSelectMissing;
   }
-  FreeLibrary(dialog);
-  return result;
+  // The library is released after the dialog has returned (by the owner).
+  return runDialog(store, select, slots, certificate);
 }
 
 }  // namespace
@@ -81,9 +83,7 @@ int promptUserForCertificate(HCERTSTORE store, PCCERT_CONTEXT* certificate) {
   } else {
     result = promptWithFirst(store, slots, certificate);
     // Whatever the dialog left in slot 0 without handing it out is ours to release.
-    if (slots[0] != nullptr) {
-      CertFreeCertificateContext(slots[0]);
-    }
+    const ScopedPCCERT_CONTEXT leftInSlot(slots[0]);
   }
   trace(L"<<< promptUserForCertificate", result, 0);
   return result;
@@ -94,16 +94,14 @@ int GetCertificateThumbprint(PCCERT_CONTEXT certificate, std::wstring* thumbprin
   if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, nullptr, &size)) {
     return PropertyMissing;
   }
-  auto* hash = static_cast<BYTE*>(std::malloc(size));
+  const ScopedMallocBlock<BYTE> hash(static_cast<BYTE*>(std::malloc(size)));
   if (hash == nullptr) {
     return OutOfMemory;
   }
-  int result = PropertyMissing;
-  if (CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash, &size)) {
-    result = BinaryToString(hash, size, thumbprint);
+  if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash.get(), &size)) {
+    return PropertyMissing;
   }
-  std::free(hash);
-  return result;
+  return BinaryToString(hash.get(), size, thumbprint);
 }
 
 int GetCertificateOwner(PCCERT_CONTEXT certificate, std::wstring* owner) {

@@ -3,6 +3,7 @@
 #include "host/certs/certificate_prompt.h"
 #include "host/engine/impl_call_scope.h"
 #include "host/engine/vekt_quillet_impl.h"
+#include "host/scoped_capi.h"
 #include "host/trace.h"
 
 namespace {
@@ -10,17 +11,31 @@ namespace {
 // Runs the dialog over the open store and reads the chosen certificate's texts; the chosen
 // certificate is released whatever the readers give.
 int promptFromStore(HCERTSTORE store, std::wstring& thumbprint, std::wstring& owner) {
-  PCCERT_CONTEXT certificate = nullptr;
-  int result = promptUserForCertificate(store, &certificate);
+  PCCERT_CONTEXT chosen = nullptr;
+  int result = promptUserForCertificate(store, &chosen);
+  const ScopedPCCERT_CONTEXT certificate(chosen);
   if (result != Ok) {
     return result;
   }
-  result = GetCertificateThumbprint(certificate, &thumbprint);
+  result = GetCertificateThumbprint(certificate.get(), &thumbprint);
   if (result == Ok) {
-    result = GetCertificateOwner(certificate, &owner);
+    result = GetCertificateOwner(certificate.get(), &owner);
   }
-  CertFreeCertificateContext(certificate);
   return result;
+}
+
+// Opens the store and prompts in it; the store is closed before the caller traces a
+// failure.
+int promptInStore(const std::wstring& storeName, std::wstring& thumbprint, std::wstring& owner) {
+  const wchar_t* name = storeName.empty() ? L"My" : storeName.c_str();
+  const ScopedHCERTSTORE store(
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name));
+  if (store == nullptr) {
+    traceResult(L"VektQuilletImpl::promptCertificate: Store access denied", Ok, 0);
+    return StoreAccessFailed;
+  }
+  return promptFromStore(store.get(), thumbprint, owner);
 }
 
 }  // namespace
@@ -31,18 +46,7 @@ int VektQuilletImpl::promptCertificate(std::wstring storeName, std::wstring& thu
   if (scope.initResult != Ok) {
     return scope.initResult;
   }
-  const wchar_t* name = storeName.empty() ? L"My" : storeName.c_str();
-  HCERTSTORE store =
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
-  int result = Ok;
-  if (store == nullptr) {
-    traceResult(L"VektQuilletImpl::promptCertificate: Store access denied", Ok, 0);
-    result = StoreAccessFailed;
-  } else {
-    result = promptFromStore(store, thumbprint, owner);
-    CertCloseStore(store, 0);
-  }
+  const int result = promptInStore(storeName, thumbprint, owner);
   if (result != Ok) {
     traceResult(L"Ошибка запроса сертификата", result, 0);
   }

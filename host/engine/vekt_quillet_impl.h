@@ -27,8 +27,8 @@ class VektQuilletImpl {
   // thumbprint is empty. `password` is never null. `results` is emptied first and gets one
   // text per signed document. Returns 0 or the result code of the first failure.
   int sign(const std::vector<std::wstring>& documents, int returnSignatureOnly,
-           const std::wstring& storeName, const std::wstring& thumbprint,
-           const wchar_t* password, std::vector<std::wstring>& results);
+           const std::wstring& storeName, const std::wstring& thumbprint, const wchar_t* password,
+           std::vector<std::wstring>& results);
 
   // Verifies the first signature of `document` (UTF-8) and its signer's certificate, with
   // `certificateBody` (Base64 DER, may be empty) as an additional key. Returns 0 on success
@@ -53,10 +53,11 @@ class VektQuilletImpl {
   decltype(&::DestroyTemplate) DestroyTemplate = nullptr;
 
  private:
-  int signWithStore(HCERTSTORE store, PCCERT_CONTEXT* certificate,
-                    const std::vector<std::wstring>& documents, int returnSignatureOnly,
-                    const std::wstring& thumbprint, const wchar_t* password,
-                    std::vector<std::wstring>& results);
+  // sign's work between the brackets of its scope: opens the store, finds or lets the user
+  // choose the certificate, checks it and signs every document; releases all it took.
+  int signWithStore(const std::wstring& storeName, const std::vector<std::wstring>& documents,
+                    int returnSignatureOnly, const std::wstring& thumbprint,
+                    const wchar_t* password, std::vector<std::wstring>& results);
   void bindProxy(const std::wstring& proxyPath);
   void traceBindingLine(HMODULE proxy, const std::wstring& proxyPath) const;
 };

@@ -19,6 +19,8 @@ constexpr char kStandInDir[] = QUILLET_TEST_STAND_IN_DIR;
 constexpr char kDialogLibrary[] = "libQuilletCertDialog.so";
 constexpr char kTitle[] = "Укажите сертификат для формирования подписи";
 // The cancel text has a Cyrillic "с" (U+0441) where the empty confirmation has a Latin "s".
+// Both misspellings are the host's real trace texts, kept on purpose: do not correct them
+// here or in the host.
 constexpr char kCancelled[] = "ERROR=1 (promptUserForCertificate: can\u0441elled by user";
 constexpr char kNothingChosen[] = "ERROR=1 (promptUserForCertificate: canselled by user";
 constexpr char kPromptFailed[] = "Ошибка запроса сертификата";

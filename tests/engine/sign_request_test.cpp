@@ -229,6 +229,7 @@ TEST_F(SignRequestTest, FailuresAnswerWithTheirCodeAndSignNothing) {
       {"unknown thumbprint", SignRequest({SampleDocument(1)}, std::string(40, 'a')), ErrorOf(10),
        "ERROR=10 (Error: "},
       {"thumbprint not hex", SignRequest({SampleDocument(1)}, "zz-not-hex"), ErrorOf(1002),
+       // "StrngToBinary" (sic): the host's trace text, kept on purpose.
        "ERROR=1002 (Error calling StrngToBinary"},
       {"no key container", SignRequest({SampleDocument(1)}, keyless.Sha1Hex()), ErrorOf(200),
        "ERROR=200 (невозможно использовать ключ для подписания"},

@@ -147,6 +147,41 @@ TEST_F(StoreToolTest, RefusedImportsLeaveTheStoreAsItWas) {
   EXPECT_FALSE(std::filesystem::exists(stores_.home() + "/tavlin.quillet/escape"));
 }
 
+// Regression: a refused file reaches the user with the reason OpenSSL gave for it. The
+// reason must be taken off OpenSSL's error queue right after the failing call, before the
+// tool releases what it read (a release may clear or extend the queue).
+TEST_F(StoreToolTest, RefusedFilesNameOpenSslReason) {
+  const Credential signer = pki_.Issue(CertOptions());
+  const std::string pfx = Write("signer.pfx", TestPki::MakePfx(signer, "right"));
+  const std::string junk = Write("junk.bin", std::string("garbage"));
+  const std::string cert = Write("signer.cer", signer.Der());
+  const std::string key = Write("signer.key", TestPki::KeyPem(signer.key.get(), "right"));
+  const std::string not_enough = "(error:0680008E:asn1 encoding routines::not enough data)\n";
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const std::vector<Case> cases = {
+      {{"import-pfx", "My", pfx, "--password", "wrong"},
+       "quillet-store: cannot open " + pfx +
+           ": wrong password? (error:11800071:PKCS12 routines::mac verify failure)\n"},
+      {{"import-pfx", "My", junk, "--password", "right"},
+       "quillet-store: " + junk + " is not a PKCS#12 file " + not_enough},
+      {{"import", "My", junk}, "quillet-store: " + junk + " holds no certificate " + not_enough},
+      {{"import", "My", cert, "--key", key, "--key-password", "wrong"},
+       "quillet-store: cannot read the private key in " + key +
+           " (wrong password, or not a key: error:11800074:PKCS12 routines::pkcs12 cipherfinal "
+           "error)\n"},
+  };
+  for (const Case& row : cases) {
+    SCOPED_TRACE(row.args[0] + " " + row.args[2]);
+    const CliResult result = Tool(row.args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, row.err);
+  }
+  EXPECT_EQ(StoreFiles("My"), std::vector<std::string>());
+}
+
 TEST_F(StoreToolTest, ImportsCertificateWithKeyListsAndRemovesIt) {
   CertOptions options;
   options.subject = {{"C", "RU"}, {"CN", "Сидоров Пётр"}};

@@ -10,11 +10,19 @@
 
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "platform/gost_engine_linux.h"
 
 namespace quillet::store_tool {
 namespace {
+
+using quillet::platform::OwnedBio;
+using quillet::platform::OwnedKey;
+using quillet::platform::OwnedOpenSslBytes;
+using quillet::platform::OwnedPkcs12;
+using quillet::platform::OwnedX509;
+using quillet::platform::OwnedX509Stack;
 
 bool ReadFile(const std::string& path, std::string* bytes, std::string* error) {
   std::ifstream file(path, std::ios::binary);
@@ -26,6 +34,8 @@ bool ReadFile(const std::string& path, std::string* bytes, std::string* error) {
   return true;
 }
 
+// The reason of the last OpenSSL failure, taken off the error queue. Call it right after
+// the failing call, before anything is freed: a release may clear the queue or add to it.
 std::string OpenSslReason() {
   char reason[256] = {};
   ERR_error_string_n(ERR_peek_last_error(), reason, sizeof(reason));
@@ -33,8 +43,8 @@ std::string OpenSslReason() {
   return reason;
 }
 
-BIO* MemoryOf(const std::string& bytes) {
-  return BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()));
+OwnedBio MemoryOf(const std::string& bytes) {
+  return OwnedBio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
 }
 
 int PasswordCallback(char* buffer, int size, int /*rwflag*/, void* password) {
@@ -44,21 +54,21 @@ int PasswordCallback(char* buffer, int size, int /*rwflag*/, void* password) {
   return static_cast<int>(text->size());
 }
 
+bool IsPem(const std::string& bytes) { return bytes.find("-----BEGIN") != std::string::npos; }
+
 }  // namespace
 
 bool ReadCertificate(const std::string& path, Credential* credential, std::string* error) {
   std::string bytes;
   if (!ReadFile(path, &bytes, error)) return false;
-  BIO* bio = MemoryOf(bytes);
-  X509* cert = bytes.find("-----BEGIN") != std::string::npos
-                   ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr)
-                   : d2i_X509_bio(bio, nullptr);
-  BIO_free(bio);
+  const OwnedBio bio = MemoryOf(bytes);
+  OwnedX509 cert(IsPem(bytes) ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
+                              : d2i_X509_bio(bio.get(), nullptr));
   if (cert == nullptr) {
     *error = path + " holds no certificate (" + OpenSslReason() + ")";
     return false;
   }
-  credential->cert = X509Ptr(cert, X509_free);
+  credential->cert = std::move(cert);
   return true;
 }
 
@@ -67,19 +77,17 @@ bool ReadPrivateKey(const std::string& path, const std::string& password, Creden
   QuilletGostEngine();
   std::string bytes;
   if (!ReadFile(path, &bytes, error)) return false;
-  BIO* bio = MemoryOf(bytes);
+  const OwnedBio bio = MemoryOf(bytes);
   std::string pass = password;
-  EVP_PKEY* key = bytes.find("-----BEGIN") != std::string::npos
-                      ? PEM_read_bio_PrivateKey(bio, nullptr, PasswordCallback, &pass)
-                      : d2i_PrivateKey_bio(bio, nullptr);
-  BIO_free(bio);
+  OwnedKey key(IsPem(bytes) ? PEM_read_bio_PrivateKey(bio.get(), nullptr, PasswordCallback, &pass)
+                            : d2i_PrivateKey_bio(bio.get(), nullptr));
   if (key == nullptr) {
     *error = "cannot read the private key in " + path +
              " (wrong password, or not a key: " + OpenSslReason() + ")";
     return false;
   }
-  credential->key = KeyPtr(key, EVP_PKEY_free);
-  if (X509_check_private_key(credential->cert.get(), key) != 1) {
+  credential->key = std::move(key);
+  if (X509_check_private_key(credential->cert.get(), credential->key.get()) != 1) {
     ERR_clear_error();
     *error = "the private key in " + path + " does not belong to the certificate";
     return false;
@@ -92,9 +100,8 @@ bool ReadPkcs12(const std::string& path, const std::string& password, Credential
   QuilletGostEngine();
   std::string bytes;
   if (!ReadFile(path, &bytes, error)) return false;
-  BIO* bio = MemoryOf(bytes);
-  PKCS12* pfx = d2i_PKCS12_bio(bio, nullptr);
-  BIO_free(bio);
+  const OwnedBio bio = MemoryOf(bytes);
+  const OwnedPkcs12 pfx(d2i_PKCS12_bio(bio.get(), nullptr));
   if (pfx == nullptr) {
     *error = path + " is not a PKCS#12 file (" + OpenSslReason() + ")";
     return false;
@@ -102,36 +109,37 @@ bool ReadPkcs12(const std::string& path, const std::string& password, Credential
   EVP_PKEY* key = nullptr;
   X509* cert = nullptr;
   STACK_OF(X509)* others = nullptr;
-  const int parsed = PKCS12_parse(pfx, password.c_str(), &key, &cert, &others);
-  PKCS12_free(pfx);
-  sk_X509_pop_free(others, X509_free);
-  if (parsed != 1 || cert == nullptr || key == nullptr) {
-    EVP_PKEY_free(key);
-    X509_free(cert);
-    *error = parsed != 1 ? "cannot open " + path + ": wrong password? (" + OpenSslReason() + ")"
+  const int parsed = PKCS12_parse(pfx.get(), password.c_str(), &key, &cert, &others);
+  // The reason first: the owners below release what the parse left, which may touch the
+  // error queue.
+  const std::string reason = parsed != 1 ? OpenSslReason() : std::string();
+  OwnedKey owned_key(key);
+  OwnedX509 owned_cert(cert);
+  const OwnedX509Stack owned_others(others);
+  if (parsed != 1 || owned_cert == nullptr || owned_key == nullptr) {
+    *error = parsed != 1 ? "cannot open " + path + ": wrong password? (" + reason + ")"
                          : path + " holds no certificate with a private key";
     return false;
   }
-  credential->cert = X509Ptr(cert, X509_free);
-  credential->key = KeyPtr(key, EVP_PKEY_free);
   int length = 0;
-  const unsigned char* alias = X509_alias_get0(cert, &length);
+  const unsigned char* alias = X509_alias_get0(owned_cert.get(), &length);
   if (alias != nullptr)
     credential->friendly_name.assign(reinterpret_cast<const char*>(alias), length);
+  credential->cert = std::move(owned_cert);
+  credential->key = std::move(owned_key);
   return true;
 }
 
 std::string KeyPem(EVP_PKEY* key, const std::string& pin) {
-  BIO* bio = BIO_new(BIO_s_mem());
+  const OwnedBio bio(BIO_new(BIO_s_mem()));
   const EVP_CIPHER* cipher = pin.empty() ? nullptr : EVP_aes_256_cbc();
   std::string pass = pin;
   const bool written =
-      PEM_write_bio_PKCS8PrivateKey(bio, key, cipher, pin.empty() ? nullptr : pass.data(),
+      PEM_write_bio_PKCS8PrivateKey(bio.get(), key, cipher, pin.empty() ? nullptr : pass.data(),
                                     static_cast<int>(pass.size()), nullptr, nullptr) == 1;
   char* data = nullptr;
-  const long length = BIO_get_mem_data(bio, &data);
+  const long length = BIO_get_mem_data(bio.get(), &data);
   std::string pem = written ? std::string(data, static_cast<std::size_t>(length)) : std::string();
-  BIO_free(bio);
   ERR_clear_error();
   return pem;
 }
@@ -139,9 +147,9 @@ std::string KeyPem(EVP_PKEY* key, const std::string& pin) {
 std::string CertificateDer(X509* cert) {
   unsigned char* out = nullptr;
   const int length = i2d_X509(cert, &out);
-  std::string der(reinterpret_cast<char*>(out), static_cast<std::size_t>(length > 0 ? length : 0));
-  OPENSSL_free(out);
-  return der;
+  const OwnedOpenSslBytes owned(out);
+  return std::string(reinterpret_cast<char*>(out),
+                     static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
 std::string Thumbprint(X509* cert) {

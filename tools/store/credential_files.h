@@ -4,19 +4,17 @@
 
 #include <openssl/types.h>
 
-#include <memory>
 #include <string>
 
-namespace quillet::store_tool {
+#include "platform/openssl_owned_linux.h"
 
-using X509Ptr = std::unique_ptr<X509, void (*)(X509*)>;
-using KeyPtr = std::unique_ptr<EVP_PKEY, void (*)(EVP_PKEY*)>;
+namespace quillet::store_tool {
 
 // A certificate with (optionally) its private key and the friendly name a PKCS#12 file
 // carried.
 struct Credential {
-  X509Ptr cert{nullptr, nullptr};
-  KeyPtr key{nullptr, nullptr};
+  quillet::platform::OwnedX509 cert;
+  quillet::platform::OwnedKey key;
   std::string friendly_name;
 };
 

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <vector>
 
+#include "host/scoped_capi.h"
 #include "platform/store_directory_linux.h"
 #include "platform/utf16_linux.h"
 #include "platform/win32.h"
@@ -13,11 +14,12 @@
 namespace quillet::store_tool {
 namespace {
 
-HCERTSTORE OpenStore(const std::string& name) {
+ScopedHCERTSTORE OpenStore(const std::string& name) {
   std::wstring wide;
   if (!quillet::platform::WideFromUtf8(name, &wide)) return nullptr;
-  return CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                       CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, wide.c_str());
+  return ScopedHCERTSTORE(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
+                                        CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG,
+                                        wide.c_str()));
 }
 
 std::string Name(PCCERT_CONTEXT context, DWORD flags) {
@@ -71,27 +73,28 @@ void ListStores(std::ostream& out) {
   std::vector<std::string> names;
   quillet::platform::ListDirectory(root, &names);
   for (const std::string& name : names) {
-    HCERTSTORE store = OpenStore(name);
+    const ScopedHCERTSTORE store = OpenStore(name);
     if (store == nullptr) continue;
+    // The enumeration frees each context as it hands out the next, and the last call
+    // (NULL) frees the last one.
     int count = 0;
     for (PCCERT_CONTEXT context = nullptr;
-         (context = CertEnumCertificatesInStore(store, context)) != nullptr;) {
+         (context = CertEnumCertificatesInStore(store.get(), context)) != nullptr;) {
       ++count;
     }
-    CertCloseStore(store, 0);
     out << "  " << name << " (" << count << (count == 1 ? " certificate)\n" : " certificates)\n");
   }
 }
 
 bool ListStore(const std::string& name, std::ostream& out, std::string* error) {
-  HCERTSTORE store = OpenStore(name);
+  const ScopedHCERTSTORE store = OpenStore(name);
   if (store == nullptr) {
     *error = "cannot open the store \"" + name + "\" (not a readable directory)";
     return false;
   }
   int count = 0;
   for (PCCERT_CONTEXT context = nullptr;
-       (context = CertEnumCertificatesInStore(store, context)) != nullptr; ++count) {
+       (context = CertEnumCertificatesInStore(store.get(), context)) != nullptr; ++count) {
     out << "Thumbprint: " << ThumbprintOf(context) << "\n"
         << "  Owner:    " << Name(context, 0) << "\n"
         << "  Issuer:   " << Name(context, CERT_NAME_ISSUER_FLAG) << "\n"
@@ -99,7 +102,6 @@ bool ListStore(const std::string& name, std::ostream& out, std::string* error) {
         << Time(context->pCertInfo->NotAfter) << "\n"
         << "  Key:      " << KeyState(context) << "\n";
   }
-  CertCloseStore(store, 0);
   if (count == 0) out << "The store \"" << name << "\" is empty.\n";
   return true;
 }
