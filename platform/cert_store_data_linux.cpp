@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/file_bytes_linux.h"
+#include "platform/gost_engine_linux.h"
 #include "platform/store_directory_linux.h"
 #include "platform/utf16_linux.h"
 
@@ -45,6 +46,7 @@ bool IsCertificateFile(const std::string& name, std::string* stem) {
 // the file's bytes as they are.
 std::string CertificateDer(const std::string& bytes) {
   if (bytes.find("-----BEGIN CERTIFICATE-----") == std::string::npos) return bytes;
+  QuilletGostEngine();  // before the parse: GOST keys decode only with it
   BIO* bio = BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size()));
   X509* x509 = bio != nullptr ? PEM_read_bio_X509(bio, nullptr, nullptr, nullptr) : nullptr;
   BIO_free(bio);
