@@ -29,35 +29,29 @@
 #include <mutex>
 
 // The OpenSSL functions the platform library calls.
-#define QUILLET_CRYPTO_FUNCTIONS(X)                                                                \
-  X(ASN1_ENUMERATED_free)                                                                          \
-  X(ASN1_ENUMERATED_get)                                                                           \
-  X(ASN1_OBJECT_free)                                                                              \
-  X(ASN1_STRING_get0_data) X(ASN1_STRING_length) X(ASN1_STRING_to_UTF8) X(ASN1_TIME_to_tm) X(      \
-      ASN1_TYPE_free) X(ASN1_TYPE_new) X(ASN1_TYPE_set1) X(BIO_free) X(BIO_new_mem_buf)            \
-      X(CRL_DIST_POINTS_free) X(CRYPTO_free) X(ENGINE_by_id) X(ENGINE_finish) X(ENGINE_free) X(    \
-          ENGINE_init) X(ENGINE_set_default) X(ERR_clear_error) X(EVP_PKEY_free)                   \
-          X(EVP_PKEY_up_ref) X(GENERAL_NAMES_free) X(OBJ_obj2txt) X(OBJ_txt2obj) X(                \
-              OPENSSL_cleanse) X(OPENSSL_init_crypto) X(OPENSSL_sk_num) X(OPENSSL_sk_value)        \
-              X(PEM_read_bio_PrivateKey) X(PEM_read_bio_X509) X(PEM_read_bio_X509_CRL) X(SHA1) X(  \
-                  X509_ALGOR_get0) X(X509_CRL_free) X(X509_CRL_get0_by_serial)                     \
-                  X(X509_CRL_get0_lastUpdate) X(X509_CRL_get0_nextUpdate) X(                       \
-                      X509_CRL_get_ext_by_NID) X(X509_CRL_get_issuer) X(X509_CRL_verify)           \
-                      X(X509_EXTENSION_get_critical) X(X509_EXTENSION_get_data) X(                 \
-                          X509_EXTENSION_get_object) X(X509_NAME_ENTRY_get_data) X(X509_NAME_cmp)  \
-                          X(X509_NAME_entry_count) X(X509_NAME_get_entry) X(                       \
-                              X509_NAME_get_index_by_NID) X(X509_NAME_get_index_by_OBJ)            \
-                              X(X509_PUBKEY_get0_param) X(X509_REVOKED_get_ext_d2i) X(             \
-                                  X509_check_issued) X(X509_cmp_time) X(X509_free)                 \
-                                  X(X509_get0_notAfter) X(X509_get0_notBefore) X(X509_get0_pubkey) \
-                                      X(X509_get0_serialNumber) X(X509_get0_tbs_sigalg)            \
-                                          X(X509_get_X509_PUBKEY) X(X509_get_ext)                  \
-                                              X(X509_get_ext_count) X(X509_get_ext_d2i)            \
-                                                  X(X509_get_issuer_name) X(X509_get_key_usage)    \
-                                                      X(X509_get_subject_name) X(X509_get_version) \
-                                                          X(X509_verify) X(d2i_X509)               \
-                                                              X(d2i_X509_CRL) X(i2d_ASN1_TYPE)     \
-                                                                  X(i2d_X509) X(i2d_X509_NAME)
+// clang-format off
+#define QUILLET_CRYPTO_FUNCTIONS(X) \
+  X(ASN1_ENUMERATED_free) X(ASN1_ENUMERATED_get) X(ASN1_OBJECT_free) \
+  X(ASN1_STRING_get0_data) X(ASN1_STRING_length) X(ASN1_STRING_to_UTF8) X(ASN1_TIME_to_tm) \
+  X(ASN1_TYPE_free) X(ASN1_TYPE_new) X(ASN1_TYPE_set1) X(BIO_free) X(BIO_new_mem_buf) \
+  X(CRL_DIST_POINTS_free) X(CRYPTO_free) X(ENGINE_by_id) X(ENGINE_finish) X(ENGINE_free) \
+  X(ENGINE_init) X(ENGINE_set_default) X(ERR_clear_error) X(EVP_PKEY_free) \
+  X(EVP_PKEY_up_ref) X(GENERAL_NAMES_free) X(OBJ_obj2txt) X(OBJ_txt2obj) X(OPENSSL_cleanse) \
+  X(OPENSSL_init_crypto) X(OPENSSL_sk_num) X(OPENSSL_sk_value) X(PEM_read_bio_PrivateKey) \
+  X(PEM_read_bio_X509) X(PEM_read_bio_X509_CRL) X(SHA1) X(X509_ALGOR_get0) X(X509_CRL_free) \
+  X(X509_CRL_get0_by_serial) X(X509_CRL_get0_lastUpdate) X(X509_CRL_get0_nextUpdate) \
+  X(X509_CRL_get_ext_by_NID) X(X509_CRL_get_issuer) X(X509_CRL_verify) \
+  X(X509_EXTENSION_get_critical) X(X509_EXTENSION_get_data) X(X509_EXTENSION_get_object) \
+  X(X509_NAME_ENTRY_get_data) X(X509_NAME_cmp) X(X509_NAME_entry_count) \
+  X(X509_NAME_get_entry) X(X509_NAME_get_index_by_NID) X(X509_NAME_get_index_by_OBJ) \
+  X(X509_PUBKEY_get0_param) X(X509_REVOKED_get_ext_d2i) X(X509_check_issued) \
+  X(X509_cmp_time) X(X509_free) X(X509_get0_notAfter) X(X509_get0_notBefore) \
+  X(X509_get0_pubkey) X(X509_get0_serialNumber) X(X509_get0_tbs_sigalg) \
+  X(X509_get_X509_PUBKEY) X(X509_get_ext) X(X509_get_ext_count) X(X509_get_ext_d2i) \
+  X(X509_get_issuer_name) X(X509_get_key_usage) X(X509_get_subject_name) \
+  X(X509_get_version) X(X509_verify) X(d2i_X509) X(d2i_X509_CRL) X(i2d_ASN1_TYPE) \
+  X(i2d_X509) X(i2d_X509_NAME)
+// clang-format on
 
 namespace {
 
