@@ -9,6 +9,7 @@
 
 #include "platform/cert_store_data_linux.h"
 #include "platform/file_time_convert_linux.h"
+#include "platform/gost_engine_linux.h"
 #include "platform/key_container_data_linux.h"
 #include "platform/openssl_owned_linux.h"
 
@@ -140,6 +141,7 @@ CertData::~CertData() {
 
 std::unique_ptr<CertData> MakeCertData(const BYTE* der, std::size_t size) {
   if (der == nullptr || size == 0) return nullptr;
+  QuilletGostEngine();  // before the parse: GOST keys decode only with it
   const unsigned char* cursor = der;
   X509* x509 = d2i_X509(nullptr, &cursor, static_cast<long>(size));
   if (x509 == nullptr) return nullptr;

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/file_bytes_linux.h"
+#include "platform/gost_engine_linux.h"
 #include "platform/openssl_owned_linux.h"
 #include "platform/store_directory_linux.h"
 #include "platform/utf16_linux.h"
@@ -46,6 +47,7 @@ bool IsCertificateFile(const std::string& name, std::string* stem) {
 // the file's bytes as they are.
 std::string CertificateDer(const std::string& bytes) {
   if (bytes.find("-----BEGIN CERTIFICATE-----") == std::string::npos) return bytes;
+  QuilletGostEngine();  // before the parse: GOST keys decode only with it
   const OwnedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   const OwnedX509 x509(bio != nullptr ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
                                       : nullptr);

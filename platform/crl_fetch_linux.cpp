@@ -1,23 +1,67 @@
 #include "platform/crl_fetch_linux.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <memory>
 #include <mutex>
 
+#include "platform/debug_output.h"
+
 namespace quillet::platform {
 namespace {
 
-struct CurlDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+// libcurl's soname: the ABI this file is written against (its headers give the types).
+constexpr char kCurlSoname[] = "libcurl.so.4";
+
+// The few libcurl functions a fetch uses, bound from the library loaded on the first fetch,
+// so that a process that never fetches a CRL never maps libcurl and its dependencies.
+struct Curl {
+  decltype(&::curl_global_init) global_init = nullptr;
+  decltype(&::curl_easy_init) easy_init = nullptr;
+  decltype(&::curl_easy_setopt) easy_setopt = nullptr;
+  decltype(&::curl_easy_perform) easy_perform = nullptr;
+  decltype(&::curl_easy_getinfo) easy_getinfo = nullptr;
+  decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
 };
 
-// libcurl's process-wide set-up, made once; it lasts until the process ends.
-bool CurlReady() {
+template <typename Function>
+bool Bind(void* library, const char* name, Function* function, std::string* error) {
+  *function = reinterpret_cast<Function>(dlsym(library, name));
+  if (*function == nullptr) *error = std::string(kCurlSoname) + " has no " + name;
+  return *function != nullptr;
+}
+
+// Loads libcurl and makes its process-wide set-up, once; both last until the process ends.
+// Returns null, with the reason in *error, when libcurl cannot be had.
+const Curl* LoadedCurl(std::string* error) {
   static std::once_flag once;
+  static Curl curl;
   static bool ready = false;
-  std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  return ready;
+  static std::string reason;
+  std::call_once(once, [] {
+    void* library = dlopen(kCurlSoname, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) {
+      const char* why = dlerror();
+      reason = std::string("cannot load ") + kCurlSoname + ": " + (why != nullptr ? why : "");
+    } else {
+      ready = Bind(library, "curl_global_init", &curl.global_init, &reason) &&
+              Bind(library, "curl_easy_init", &curl.easy_init, &reason) &&
+              Bind(library, "curl_easy_setopt", &curl.easy_setopt, &reason) &&
+              Bind(library, "curl_easy_perform", &curl.easy_perform, &reason) &&
+              Bind(library, "curl_easy_getinfo", &curl.easy_getinfo, &reason) &&
+              Bind(library, "curl_easy_cleanup", &curl.easy_cleanup, &reason);
+    }
+    if (ready && curl.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+      ready = false;
+      reason = std::string(kCurlSoname) + ": curl_global_init failed";
+    }
+    if (!ready) {
+      OutputDebugStringA(("QuilletPlatform: CRLs cannot be fetched: " + reason + "\n").c_str());
+    }
+  });
+  if (!ready && error != nullptr) *error = reason;
+  return ready ? &curl : nullptr;
 }
 
 struct Sink {
@@ -36,39 +80,55 @@ size_t Collect(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
-bool Configure(CURL* curl, const std::string& url, long milliseconds, Sink* sink) {
-  return curl_easy_setopt(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http") == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, milliseconds) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxCrlBytes)) ==
-             CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Collect) == CURLE_OK &&
-         curl_easy_setopt(curl, CURLOPT_WRITEDATA, sink) == CURLE_OK;
+bool Configure(const Curl& lib, CURL* curl, const std::string& url, long milliseconds, Sink* sink) {
+  const auto set = lib.easy_setopt;
+  return set(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+         set(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
+         set(curl, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK &&
+         set(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http") == CURLE_OK &&
+         set(curl, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
+         set(curl, CURLOPT_MAXREDIRS, 3L) == CURLE_OK &&
+         set(curl, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
+         set(curl, CURLOPT_CONNECTTIMEOUT_MS, milliseconds) == CURLE_OK &&
+         set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxCrlBytes)) == CURLE_OK &&
+         set(curl, CURLOPT_WRITEFUNCTION, &Collect) == CURLE_OK &&
+         set(curl, CURLOPT_WRITEDATA, sink) == CURLE_OK;
 }
 
 }  // namespace
 
 bool FetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point deadline,
-                   std::string* body) {
+                   std::string* body, std::string* error) {
   body->clear();
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       deadline - std::chrono::steady_clock::now());
-  if (left.count() <= 0 || !CurlReady()) return false;
-  std::unique_ptr<CURL, CurlDeleter> curl(curl_easy_init());
+  if (left.count() <= 0) {
+    if (error != nullptr) *error = "no time left for the fetch";
+    return false;
+  }
+  const Curl* lib = LoadedCurl(error);
+  if (lib == nullptr) return false;
+  const auto cleanup = [lib](CURL* handle) { lib->easy_cleanup(handle); };
+  std::unique_ptr<CURL, decltype(cleanup)> curl(lib->easy_init(), cleanup);
   Sink sink{body};
-  if (curl == nullptr || !Configure(curl.get(), url, static_cast<long>(left.count()), &sink)) {
+  if (curl == nullptr ||
+      !Configure(*lib, curl.get(), url, static_cast<long>(left.count()), &sink)) {
+    if (error != nullptr) *error = "libcurl could not be set up for " + url;
     return false;
   }
   long status = 0;
-  const bool ok = curl_easy_perform(curl.get()) == CURLE_OK &&
-                  curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
+  const CURLcode performed = lib->easy_perform(curl.get());
+  const bool ok = performed == CURLE_OK &&
+                  lib->easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
                   status == 200 && !sink.too_long;
-  if (!ok) body->clear();
+  if (!ok) {
+    body->clear();
+    if (error != nullptr) {
+      *error = performed != CURLE_OK ? "fetch of " + url + " failed (libcurl code " +
+                                           std::to_string(static_cast<int>(performed)) + ")"
+                                     : "fetch of " + url + " answered " + std::to_string(status);
+    }
+  }
   return ok;
 }
 

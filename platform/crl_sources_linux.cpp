@@ -6,6 +6,7 @@
 
 #include <strings.h>
 
+#include "platform/gost_engine_linux.h"
 #include "platform/store_directory_linux.h"
 
 namespace quillet::platform {
@@ -49,7 +50,9 @@ std::string HttpUri(const GENERAL_NAME* name) {
 }  // namespace
 
 void DecodeCrls(const std::string& bytes, OwnedCrls* crls) {
-  if (bytes.empty() || DecodeDerCrl(bytes, crls)) return;
+  if (bytes.empty()) return;
+  QuilletGostEngine();  // before the parse: GOST keys decode only with it
+  if (DecodeDerCrl(bytes, crls)) return;
   DecodePemCrls(bytes, crls);
   ERR_clear_error();
 }

@@ -40,9 +40,6 @@ ENGINE* LoadEngine() {
   return engine;
 }
 
-// Loads the engine as soon as the library is loaded.
-__attribute__((constructor)) void LoadAtStart() { QuilletGostEngine(); }
-
 }  // namespace
 
 ENGINE* QuilletGostEngine(void) {

@@ -20,6 +20,8 @@ std::wstring backendModuleName();
 
 // Makes xmlsec1's dynamic loading (started by xmlSecInit) find the back end that ships
 // with this library before any other copy installed on the system.
+// On Linux it also loads the GOST engine, before anything of the library can parse a
+// certificate or key (InitXmlSec calls it before the back end is initialised).
 void backendPrepareLoading();
 
 // Returns true when the crypto functions xmlsec1 loaded are those of the back end this

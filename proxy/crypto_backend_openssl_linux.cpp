@@ -17,6 +17,7 @@
 #include <xmlsec/openssl/evp.h>
 #include <xmlsec/openssl/x509.h>
 
+#include "platform/gost_engine_linux.h"
 #include "platform/key_container_linux.h"
 #include "proxy/crypto_backend.h"
 #include "proxy/signer_key_linux.h"
@@ -72,6 +73,9 @@ std::wstring backendModuleName() { return L"libxmlsec1-openssl.so.1"; }
 // xmlSecInit (lt_dlinit) starts with an empty search path, so this runs after it every
 // time.
 void backendPrepareLoading() {
+  // The GOST engine first: xmlsec1's OpenSSL back end and this file parse certificates and
+  // keys, and one parsed before the engine is there would keep its GOST key undecoded.
+  QuilletGostEngine();
   const std::string directory = ownDirectory();
   if (!directory.empty()) lt_dlsetsearchpath(directory.c_str());
 }

@@ -134,8 +134,9 @@ EOF
 } | gzip -9n >"$root$doc/changelog.Debian.gz"
 
 # Depends: the Debian packages of the libraries the ELF files need (dpkg-shlibdeps reads
-# their NEEDED entries and finds the bundled ones in the runtime directory), plus the GOST
-# engine, which OpenSSL loads by name at run time.
+# their NEEDED entries and finds the bundled ones in the runtime directory), plus what is
+# loaded by name at run time: the GOST engine (OpenSSL loads it) and libcurl.so.4 (the
+# platform library loads it on the first CRL fetch; 7.85 brought CURLOPT_PROTOCOLS_STR).
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/debian"
@@ -159,7 +160,7 @@ shlibs=$(cd "$work" && dpkg-shlibdeps -O -l"$root$lib" "${elves[@]}" 2>"$work/sh
 }
 depends=$(sed -n 's/^shlibs:Depends=//p' <<<"$shlibs")
 [ -n "$depends" ] || { echo "package-deb.sh: dpkg-shlibdeps found no dependencies" >&2; exit 1; }
-depends="$depends, libengine-gost-openssl"
+depends="$depends, libengine-gost-openssl, libcurl4 (>= 7.85.0)"
 
 # Maintainer scripts: the manifests are written on configuration and removed with the
 # package; nothing is written into users' homes.

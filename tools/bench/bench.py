@@ -23,6 +23,7 @@ from bench_documents import make_document, template_from_signature, with_templat
 from bench_pki import make_pki  # noqa: E402
 from bench_report import write_report  # noqa: E402
 from bench_runner import frame, run_process, unframe_all  # noqa: E402
+from bench_startup import g1  # noqa: E402
 
 TOP = pathlib.Path(__file__).resolve().parents[2]
 BATCH = 500
@@ -109,7 +110,7 @@ def main():
     parser.add_argument("--quick", action="store_true", help="few repetitions (a trial run)")
     parser.add_argument("--baseline", help="results.json of an earlier run, shown beside")
     parser.add_argument("--save", help="also copy this run's results.json here")
-    parser.add_argument("--only", help="comma-separated cases to run (p1,p2,p3,p4,p5,floor)")
+    parser.add_argument("--only", help="comma-separated cases to run (p1,p2,p3,p4,p5,floor,g1)")
     parser.add_argument("--no-report", action="store_true", help="do not write the document")
     parser.add_argument("--prepare-only", action="store_true", help=argparse.SUPPRESS)
     parser.add_argument("--report-only", action="store_true",
@@ -134,10 +135,13 @@ def main():
     cases = Cases(w, reps_small=5 if args.quick else 21, reps_large=2 if args.quick else 5)
     for request, count in ((w.sign12k_req, 1), (w.verify12k_req, 1)):
         cases.expect_success(request, count)
-    selected = args.only.split(",") if args.only else ["p1", "p2", "p3", "p4", "p5", "floor"]
+    selected = args.only.split(",") if args.only else ["p1", "p2", "p3", "p4", "p5", "floor", "g1"]
     results = {"load_before": os.getloadavg()}
     for name in selected:
         print("running", name, flush=True)
+        if name == "g1":
+            results[name] = g1(w, 5 if args.quick else 31)
+            continue
         results[name] = cases.p5(1000 if args.quick else 10000) if name == "p5" \
             else getattr(cases, name)()
     results["load_after"] = os.getloadavg()
