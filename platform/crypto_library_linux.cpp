@@ -50,7 +50,7 @@
   X(X509_get_X509_PUBKEY) X(X509_get_ext) X(X509_get_ext_count) X(X509_get_ext_d2i) \
   X(X509_get_issuer_name) X(X509_get_key_usage) X(X509_get_subject_name) \
   X(X509_get_version) X(X509_verify) X(d2i_X509) X(d2i_X509_CRL) X(i2d_ASN1_TYPE) \
-  X(i2d_X509) X(i2d_X509_NAME)
+  X(i2d_X509) X(i2d_X509_NAME) X(i2d_X509_PUBKEY)
 // clang-format on
 
 namespace {
