@@ -57,15 +57,15 @@ std::uint32_t decodeSequence(const Byte** p, const Byte* end) {
 template <typename Put>
 void decodeAll(const Byte* p, const Byte* end, Put&& put) {
   while (p != end) {
-    while (end - p >= 8 && eightAscii(p)) {
-      for (int i = 0; i < 8; ++i) put(p[i]);
-      p += 8;
-    }
-    if (p == end) break;
     const Byte lead = *p;
     if (lead < 0x80) {
-      put(lead);
-      ++p;
+      if (end - p >= 8 && eightAscii(p)) {
+        for (int i = 0; i < 8; ++i) put(p[i]);
+        p += 8;
+      } else {
+        put(lead);
+        ++p;
+      }
     } else if (lead >= 0xC2 && lead <= 0xDF && end - p >= 2 && isContinuation(p[1])) {
       put(((lead & 0x1Fu) << 6) | (p[1] & 0x3Fu));
       p += 2;

@@ -34,7 +34,7 @@ int deliver(Convert convert, Unit* output, int output_size) {
   }
   const int needed = static_cast<int>(counted.count());
   if (output_size == 0) return needed;
-  UnitSink<Unit> stored(output, static_cast<std::size_t>(output_size));
+  UnitSink<Unit> stored(output, static_cast<std::size_t>(output_size), needed <= output_size);
   convert(&stored);
   if (needed > output_size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);

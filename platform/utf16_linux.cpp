@@ -10,17 +10,30 @@ constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// The number of ASCII bytes at the start of text[0, length), found eight at a time.
-std::size_t AsciiRun(const unsigned char* text, std::size_t length) {
-  std::size_t n = 0;
-  for (; length - n >= 8; n += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, text + n, sizeof word);
-    if ((word & 0x8080808080808080ull) != 0) break;
-  }
-  while (n < length && text[n] < 0x80) ++n;
-  return n;
+// True when the eight bytes at text are all ASCII.
+bool EightAscii(const unsigned char* text) {
+  std::uint64_t word;
+  std::memcpy(&word, text, sizeof word);
+  return (word & 0x8080808080808080ull) == 0;
 }
+
+// The three ways units are put: counted only, stored without a check (the output holds
+// the whole result), stored while they fit.
+template <typename Unit>
+struct Counting {
+  std::size_t count = 0;
+  void put(char32_t) { ++count; }
+};
+template <typename Unit>
+struct Storing {
+  Unit* next;
+  void put(char32_t unit) { *next++ = static_cast<Unit>(unit); }
+};
+template <typename Unit>
+struct Bounded {
+  UnitSink<Unit>* sink;
+  void put(char32_t unit) { sink->put(unit); }
+};
 
 // Decodes the UTF-16 character at text[*pos] (*pos < length), advancing *pos past it.
 // Returns kMalformedSequence for a lone surrogate or a unit above 0xFFFF (one unit passed).
@@ -34,7 +47,8 @@ char32_t DecodeUtf16(const wchar_t* text, std::size_t length, std::size_t* pos) 
   return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
 }
 
-void PutUtf16(char32_t c, UnitSink<wchar_t>* out) {
+template <typename Out>
+void PutUtf16(char32_t c, Out* out) {
   if (c < 0x10000) {
     out->put(c);
   } else {
@@ -44,7 +58,8 @@ void PutUtf16(char32_t c, UnitSink<wchar_t>* out) {
   }
 }
 
-void PutUtf8(char32_t c, UnitSink<char>* out) {
+template <typename Out>
+void PutUtf8(char32_t c, Out* out) {
   if (c < 0x80) {
     out->put(c);
   } else if (c < 0x800) {
@@ -89,15 +104,22 @@ char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* 
   return value;
 }
 
-bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
-                        UnitSink<wchar_t>* out) {
-  const auto* in = reinterpret_cast<const unsigned char*>(text);
+namespace {
+
+template <typename Out>
+bool Utf8ToUtf16(const unsigned char* in, std::size_t length, Malformed mode, Out* out) {
   for (std::size_t pos = 0; pos < length;) {
-    const std::size_t ascii = AsciiRun(in + pos, length - pos);
-    out->putAscii(in + pos, ascii);
-    pos += ascii;
-    if (pos == length) break;
     const unsigned char lead = in[pos];
+    if (lead < 0x80) {
+      if (length - pos >= 8 && EightAscii(in + pos)) {
+        for (int i = 0; i < 8; ++i) out->put(in[pos + i]);
+        pos += 8;
+      } else {
+        out->put(lead);
+        ++pos;
+      }
+      continue;
+    }
     if (lead >= 0xC2 && lead <= 0xDF && pos + 1 < length && IsContinuation(in[pos + 1])) {
       out->put(((lead & 0x1Fu) << 6) | (in[pos + 1] & 0x3Fu));  // Cyrillic and the like
       pos += 2;
@@ -110,26 +132,62 @@ bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
   return true;
 }
 
-bool ConvertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
-                        UnitSink<char>* out) {
+template <typename Out>
+bool Utf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode, Out* out) {
   for (std::size_t pos = 0; pos < length;) {
-    std::size_t ascii = 0;
-    while (pos + ascii < length && static_cast<std::uint32_t>(text[pos + ascii]) < 0x80) ++ascii;
-    out->putAscii(text + pos, ascii);
-    pos += ascii;
-    if (pos == length) break;
     const auto unit = static_cast<std::uint32_t>(text[pos]);
-    if (unit < 0x800) {  // Cyrillic and the like
+    if (unit < 0x80) {
+      out->put(unit);
+      ++pos;
+    } else if (unit < 0x800) {  // Cyrillic and the like
       out->put(0xC0 | (unit >> 6));
       out->put(0x80 | (unit & 0x3F));
       ++pos;
-      continue;
+    } else {
+      const char32_t c = DecodeUtf16(text, length, &pos);
+      if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
+      PutUtf8(c == kMalformedSequence ? kReplacement : c, out);
     }
-    const char32_t c = DecodeUtf16(text, length, &pos);
-    if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
-    PutUtf8(c == kMalformedSequence ? kReplacement : c, out);
   }
   return true;
+}
+
+}  // namespace
+
+// Runs a conversion with the quickest way of putting units that the sink allows.
+template <typename Text, typename Unit>
+class ConversionSinks {
+ public:
+  template <typename Convert>
+  static bool Run(Convert convert, UnitSink<Unit>* sink) {
+    if (sink->output_ == nullptr || sink->capacity_ == 0) {
+      Counting<Unit> counting;
+      const bool done = convert(&counting);
+      sink->count_ += counting.count;
+      return done;
+    }
+    if (sink->holds_all_) {
+      Storing<Unit> storing{sink->output_ + sink->count_};
+      const bool done = convert(&storing);
+      sink->count_ = static_cast<std::size_t>(storing.next - sink->output_);
+      return done;
+    }
+    Bounded<Unit> bounded{sink};
+    return convert(&bounded);
+  }
+};
+
+bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
+                        UnitSink<wchar_t>* out) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  return ConversionSinks<char, wchar_t>::Run(
+      [&](auto* sink) { return Utf8ToUtf16(in, length, mode, sink); }, out);
+}
+
+bool ConvertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
+                        UnitSink<char>* out) {
+  return ConversionSinks<wchar_t, char>::Run(
+      [&](auto* sink) { return Utf16ToUtf8(text, length, mode, sink); }, out);
 }
 
 bool Utf8FromWide(const wchar_t* text, std::string* out) {
@@ -137,7 +195,7 @@ bool Utf8FromWide(const wchar_t* text, std::string* out) {
   UnitSink<char> counted;
   if (!ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &counted)) return false;
   out->assign(counted.count(), '\0');
-  UnitSink<char> stored(out->data(), out->size());
+  UnitSink<char> stored(out->data(), out->size(), /*holdsAll=*/true);
   return ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &stored);
 }
 
@@ -145,7 +203,7 @@ bool WideFromUtf8(const std::string& text, std::wstring* out) {
   UnitSink<wchar_t> counted;
   if (!ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &counted)) return false;
   out->assign(counted.count(), L'\0');
-  UnitSink<wchar_t> stored(out->data(), out->size());
+  UnitSink<wchar_t> stored(out->data(), out->size(), /*holdsAll=*/true);
   return ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &stored);
 }
 
@@ -156,7 +214,7 @@ std::string Utf8FromWideForDisplay(const wchar_t* text) {
   UnitSink<char> counted;
   ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &counted);
   out.assign(counted.count(), '\0');
-  UnitSink<char> stored(out.data(), out.size());
+  UnitSink<char> stored(out.data(), out.size(), /*holdsAll=*/true);
   ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &stored);
   return out;
 }

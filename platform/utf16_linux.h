@@ -26,32 +26,28 @@ constexpr char32_t kMalformedSequence = 0xFFFFFFFF;
 char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos);
 
 // Where a conversion puts its units: all are counted, those that fit in the output are
-// stored (nothing is stored without an output).
+// stored (nothing is stored without an output). An output known to hold the whole result
+// (its size counted by an earlier conversion of the same text) is written without a check
+// per unit.
 template <typename Unit>
 class UnitSink {
  public:
   UnitSink() = default;
-  UnitSink(Unit* output, std::size_t capacity) : output_(output), capacity_(capacity) {}
+  UnitSink(Unit* output, std::size_t capacity, bool holdsAll = false)
+      : output_(output), capacity_(capacity), holds_all_(holdsAll) {}
 
   void put(char32_t unit) {
     if (count_ < capacity_) output_[count_] = static_cast<Unit>(unit);
     ++count_;
   }
-  // Puts n units of ASCII text.
-  template <typename Source>
-  void putAscii(const Source* units, std::size_t n) {
-    if (count_ <= capacity_ && capacity_ - count_ >= n) {
-      for (std::size_t i = 0; i < n; ++i) output_[count_ + i] = static_cast<Unit>(units[i]);
-      count_ += n;
-      return;
-    }
-    for (std::size_t i = 0; i < n; ++i) put(static_cast<char32_t>(units[i]));
-  }
   std::size_t count() const { return count_; }
 
  private:
+  template <typename Text, typename Sink>
+  friend class ConversionSinks;
   Unit* output_ = nullptr;
   std::size_t capacity_ = 0;
+  bool holds_all_ = false;
   std::size_t count_ = 0;
 };
 
