@@ -1,11 +1,14 @@
 #include "host/browser_message.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 #include "host/debug_listener.h"
+#include "host/json_parse.h"
 #include "host/parse_error_text.h"
 #include "host/request_echo.h"
 #include "host/text_conversion.h"
@@ -27,6 +30,10 @@ ReadOutcome readExactly(std::FILE* input, char* target, std::size_t size) {
 // arrive, so a declared length far beyond what is sent costs no memory.
 ReadOutcome readBody(std::FILE* input, std::uint32_t length, std::string& body) {
   constexpr std::size_t kChunk = 1 << 20;
+  // Room for the whole body and its NUL at once, up to the browser's own limit of 64 MiB a
+  // message: untouched room costs no memory, and the body is not copied as it grows.
+  constexpr std::size_t kRoomAtOnce = (64u << 20) + 1;
+  body.reserve(std::min<std::size_t>(std::size_t{length} + 1, kRoomAtOnce));
   std::size_t remaining = length;
   while (remaining > 0) {
     std::size_t step = remaining < kChunk ? remaining : kChunk;
@@ -61,15 +68,21 @@ bool BrowserMessage::read(std::FILE* input) {
   }
   body.push_back('\0');
   try {
-    request = nlohmann::json::parse(body.c_str());
+    request = parseJson(body.c_str());
   } catch (const nlohmann::json::parse_error& error) {
     // The library's text quotes the bytes it was reading, which may be the PIN.
     throw std::runtime_error(parseErrorText(error));
   }
   if (debugOutputIsRead()) OutputDebugStringA(requestEcho(request).c_str());
-  CheckUtf8(body);
+  // The parser has read the bytes before the first NUL and refuses malformed UTF-8 there (it
+  // can only stand inside a string, whose UTF-8 the parser checks by the same rules), so
+  // only the bytes from the NUL on are left to check.
+  const std::size_t parsed = std::strlen(body.c_str());
+  CheckUtf8(body.data() + parsed, body.size() - parsed);
   body_ = std::move(body);
   return true;
 }
 
 std::wstring BrowserMessage::text() const { return Utf8ToWide(body_); }
+
+void BrowserMessage::forgetText() { std::string().swap(body_); }

@@ -25,6 +25,11 @@ class BrowserMessage {
   // error. Empty before a successful read.
   std::wstring text() const;
 
+  // Frees the received bytes once nobody will ask for text() (the host's loop never does):
+  // a large request's bytes then do not stay beside its parsed strings. text() is empty
+  // afterwards.
+  void forgetText();
+
   // The parsed request; null until a read succeeds.
   nlohmann::json request;
 

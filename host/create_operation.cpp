@@ -22,7 +22,7 @@ std::unique_ptr<Operation> operationFor(const std::string& code) {
 
 }  // namespace
 
-std::unique_ptr<Operation> createOperation(const BrowserMessage& message) {
+std::unique_ptr<Operation> createOperation(BrowserMessage& message) {
   const nlohmann::json& request = message.request;
   std::unique_ptr<Operation> operation;
   if (request.is_object() && request.contains("actionCode")) {

@@ -10,4 +10,4 @@
 // "verify", "promptCertificate" or "getVersion" (exact, case-sensitive); any other text, no
 // "actionCode", or a request that is not an object gives an UnknownOperation. Throws
 // JsonTypeError when "actionCode" is present but not a string.
-std::unique_ptr<Operation> createOperation(const BrowserMessage& message);
+std::unique_ptr<Operation> createOperation(BrowserMessage& message);

@@ -34,6 +34,7 @@ void serveRequests(std::FILE* input, std::FILE* output) {
   for (;;) {
     BrowserMessage message;
     if (!message.read(input)) return;
+    message.forgetText();
     std::unique_ptr<Operation> operation = createOperation(message);
     nlohmann::json answer = operation->run();
     std::string answerText = compactJson(answer);

@@ -17,8 +17,9 @@ class Operation {
   // becomes makeErrorAnswer of its text. Throws only when that text is not valid UTF-8.
   nlohmann::json run();
 
-  // The message the operation was made for; not owned, outlives the operation.
-  const BrowserMessage* message = nullptr;
+  // The message the operation was made for; not owned, outlives the operation. Not const:
+  // an operation may take over the request's large strings (the documents to sign).
+  BrowserMessage* message = nullptr;
 
  protected:
   // Carries the operation out and returns a new answer document, or throws.

@@ -4,6 +4,7 @@
 // between the two in the host.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Converts UTF-8 text to UTF-16. A byte-order mark is kept as the unit 0xFEFF; a code point
@@ -17,6 +18,8 @@ std::wstring Utf8ToWide(const std::string& text);
 // Checks that text is well-formed UTF-8 by the rules of Utf8ToWide, without converting it.
 // Throws the same std::range_error("bad conversion") where Utf8ToWide would.
 void CheckUtf8(const std::string& text);
+// The same for the length bytes at text.
+void CheckUtf8(const char* text, std::size_t length);
 
 // Converts UTF-16 text to UTF-8, joining surrogate pairs; writes no byte-order mark. Throws
 // std::range_error("bad conversion") for a lone surrogate or an element above 0xFFFF.

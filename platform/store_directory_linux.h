@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/utf16_linux.h"
+
 namespace quillet::platform {
 
 // Returns the directory that holds the store directories (it may not exist).
@@ -33,25 +35,19 @@ inline std::string StoresRoot() {
 // Cyrillic А..Я, Ѐ..Џ), for a case-insensitive comparison. Malformed bytes stay as
 // they are, one code point each, so they only ever match themselves.
 inline std::u32string FoldStoreName(const std::string& name) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
   std::u32string folded;
   for (std::size_t i = 0; i < name.size();) {
-    const auto lead = static_cast<unsigned char>(name[i]);
-    char32_t cp = lead;
-    std::size_t length = 1;
-    if (lead >= 0xC0 && lead < 0xE0 && i + 1 < name.size()) {
-      cp = ((lead & 0x1Fu) << 6) | (static_cast<unsigned char>(name[i + 1]) & 0x3Fu), length = 2;
-    } else if (lead >= 0xE0 && lead < 0xF0 && i + 2 < name.size()) {
-      cp = ((lead & 0x0Fu) << 12) | ((static_cast<unsigned char>(name[i + 1]) & 0x3Fu) << 6) |
-           (static_cast<unsigned char>(name[i + 2]) & 0x3Fu);
-      length = 3;
-    } else if (lead >= 0x80) {
-      cp = 0x110000 + lead;  // outside Unicode: never equal to a real letter
+    const std::size_t start = i;
+    char32_t cp = DecodeUtf8(bytes, name.size(), &i);
+    if (cp == kMalformedSequence) {
+      cp = 0x110000 + bytes[start];  // outside Unicode: never equal to a real letter
+      i = start + 1;
     }
     if (cp >= U'A' && cp <= U'Z') cp += U'a' - U'A';
     if (cp >= 0x0410 && cp <= 0x042F) cp += 0x20;
     if (cp >= 0x0400 && cp <= 0x040F) cp += 0x50;
     folded.push_back(cp);
-    i += length;
   }
   return folded;
 }

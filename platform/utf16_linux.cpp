@@ -1,94 +1,222 @@
 #include "platform/utf16_linux.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace quillet::platform {
 namespace {
 
-void AppendUtf8(std::uint32_t cp, std::string* out) {
-  if (cp < 0x80) {
-    out->push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// True when the eight bytes at text are all ASCII.
+bool EightAscii(const unsigned char* text) {
+  std::uint64_t word;
+  std::memcpy(&word, text, sizeof word);
+  return (word & 0x8080808080808080ull) == 0;
+}
+
+// The three ways units are put: counted only, stored without a check (the output holds
+// the whole result), stored while they fit.
+template <typename Unit>
+struct Counting {
+  std::size_t count = 0;
+  void put(char32_t) { ++count; }
+};
+template <typename Unit>
+struct Storing {
+  Unit* next;
+  void put(char32_t unit) { *next++ = static_cast<Unit>(unit); }
+};
+template <typename Unit>
+struct Bounded {
+  UnitSink<Unit>* sink;
+  void put(char32_t unit) { sink->put(unit); }
+};
+
+// Decodes the UTF-16 character at text[*pos] (*pos < length), advancing *pos past it.
+// Returns kMalformedSequence for a lone surrogate or a unit above 0xFFFF (one unit passed).
+char32_t DecodeUtf16(const wchar_t* text, std::size_t length, std::size_t* pos) {
+  const auto unit = static_cast<std::uint32_t>(text[(*pos)++]);
+  if (unit < 0xD800 || (unit > 0xDFFF && unit <= 0xFFFF)) return unit;
+  if (unit > 0xDBFF || *pos >= length) return kMalformedSequence;
+  const auto low = static_cast<std::uint32_t>(text[*pos]);
+  if (low < 0xDC00 || low > 0xDFFF) return kMalformedSequence;
+  ++*pos;
+  return 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+}
+
+template <typename Out>
+void PutUtf16(char32_t c, Out* out) {
+  if (c < 0x10000) {
+    out->put(c);
   } else {
-    out->push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    c -= 0x10000;
+    out->put(0xD800 + (c >> 10));
+    out->put(0xDC00 + (c & 0x3FF));
   }
 }
 
-// Reads one code point starting at text[*pos]; returns false on malformed input.
-bool ReadUtf8(const std::string& text, std::size_t* pos, std::uint32_t* cp) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const unsigned char lead = byte(*pos);
+template <typename Out>
+void PutUtf8(char32_t c, Out* out) {
+  if (c < 0x80) {
+    out->put(c);
+  } else if (c < 0x800) {
+    out->put(0xC0 | (c >> 6));
+    out->put(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out->put(0xE0 | (c >> 12));
+    out->put(0x80 | ((c >> 6) & 0x3F));
+    out->put(0x80 | (c & 0x3F));
+  } else {
+    out->put(0xF0 | (c >> 18));
+    out->put(0x80 | ((c >> 12) & 0x3F));
+    out->put(0x80 | ((c >> 6) & 0x3F));
+    out->put(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos) {
+  const unsigned char lead = text[(*pos)++];
+  if (lead < 0x80) return lead;
   int extra = 0;
-  std::uint32_t value = 0;
-  std::uint32_t minimum = 0;
-  if (lead < 0x80) {
-    *cp = lead;
-    ++*pos;
-    return true;
-  } else if ((lead & 0xE0) == 0xC0) {
+  char32_t value = 0;
+  char32_t minimum = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
     extra = 1, value = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
     extra = 2, value = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
     extra = 3, value = lead & 0x07, minimum = 0x10000;
   } else {
-    return false;
+    return kMalformedSequence;
   }
-  if (*pos + extra >= text.size()) return false;
-  for (int i = 1; i <= extra; ++i) {
-    const unsigned char next = byte(*pos + i);
-    if ((next & 0xC0) != 0x80) return false;
-    value = (value << 6) | (next & 0x3F);
+  for (int i = 0; i < extra; ++i) {
+    if (*pos >= length || !IsContinuation(text[*pos])) return kMalformedSequence;
+    value = (value << 6) | (text[(*pos)++] & 0x3F);
   }
-  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-  *cp = value;
-  *pos += extra + 1;
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    return kMalformedSequence;
+  }
+  return value;
+}
+
+namespace {
+
+template <typename Out>
+bool Utf8ToUtf16(const unsigned char* in, std::size_t length, Malformed mode, Out* out) {
+  for (std::size_t pos = 0; pos < length;) {
+    const unsigned char lead = in[pos];
+    if (lead < 0x80) {
+      if (length - pos >= 8 && EightAscii(in + pos)) {
+        for (int i = 0; i < 8; ++i) out->put(in[pos + i]);
+        pos += 8;
+      } else {
+        out->put(lead);
+        ++pos;
+      }
+      continue;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF && pos + 1 < length && IsContinuation(in[pos + 1])) {
+      out->put(((lead & 0x1Fu) << 6) | (in[pos + 1] & 0x3Fu));  // Cyrillic and the like
+      pos += 2;
+      continue;
+    }
+    const char32_t c = DecodeUtf8(in, length, &pos);
+    if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
+    PutUtf16(c == kMalformedSequence ? kReplacement : c, out);
+  }
+  return true;
+}
+
+template <typename Out>
+bool Utf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode, Out* out) {
+  for (std::size_t pos = 0; pos < length;) {
+    const auto unit = static_cast<std::uint32_t>(text[pos]);
+    if (unit < 0x80) {
+      out->put(unit);
+      ++pos;
+    } else if (unit < 0x800) {  // Cyrillic and the like
+      out->put(0xC0 | (unit >> 6));
+      out->put(0x80 | (unit & 0x3F));
+      ++pos;
+    } else {
+      const char32_t c = DecodeUtf16(text, length, &pos);
+      if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
+      PutUtf8(c == kMalformedSequence ? kReplacement : c, out);
+    }
+  }
   return true;
 }
 
 }  // namespace
 
-bool Utf8FromWide(const wchar_t* text, std::string* out) {
-  out->clear();
-  for (const wchar_t* p = text; *p != 0; ++p) {
-    const auto unit = static_cast<std::uint32_t>(*p);
-    if (unit > 0xFFFF || (unit >= 0xDC00 && unit <= 0xDFFF)) return false;
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      const auto low = static_cast<std::uint32_t>(p[1]);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00), out);
-      ++p;
-    } else {
-      AppendUtf8(unit, out);
+// Runs a conversion with the quickest way of putting units that the sink allows.
+template <typename Text, typename Unit>
+class ConversionSinks {
+ public:
+  template <typename Convert>
+  static bool Run(Convert convert, UnitSink<Unit>* sink) {
+    if (sink->output_ == nullptr || sink->capacity_ == 0) {
+      Counting<Unit> counting;
+      const bool done = convert(&counting);
+      sink->count_ += counting.count;
+      return done;
     }
+    if (sink->holds_all_) {
+      Storing<Unit> storing{sink->output_ + sink->count_};
+      const bool done = convert(&storing);
+      sink->count_ = static_cast<std::size_t>(storing.next - sink->output_);
+      return done;
+    }
+    Bounded<Unit> bounded{sink};
+    return convert(&bounded);
   }
-  return true;
+};
+
+bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
+                        UnitSink<wchar_t>* out) {
+  const auto* in = reinterpret_cast<const unsigned char*>(text);
+  return ConversionSinks<char, wchar_t>::Run(
+      [&](auto* sink) { return Utf8ToUtf16(in, length, mode, sink); }, out);
+}
+
+bool ConvertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
+                        UnitSink<char>* out) {
+  return ConversionSinks<wchar_t, char>::Run(
+      [&](auto* sink) { return Utf16ToUtf8(text, length, mode, sink); }, out);
+}
+
+bool Utf8FromWide(const wchar_t* text, std::string* out) {
+  const std::size_t length = std::char_traits<wchar_t>::length(text);
+  UnitSink<char> counted;
+  if (!ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &counted)) return false;
+  out->assign(counted.count(), '\0');
+  UnitSink<char> stored(out->data(), out->size(), /*holdsAll=*/true);
+  return ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &stored);
 }
 
 bool WideFromUtf8(const std::string& text, std::wstring* out) {
-  out->clear();
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    std::uint32_t cp = 0;
-    if (!ReadUtf8(text, &pos, &cp)) return false;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      out->push_back(static_cast<wchar_t>(0xD800 + (cp >> 10)));
-      out->push_back(static_cast<wchar_t>(0xDC00 + (cp & 0x3FF)));
-    } else {
-      out->push_back(static_cast<wchar_t>(cp));
-    }
-  }
-  return true;
+  UnitSink<wchar_t> counted;
+  if (!ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &counted)) return false;
+  out->assign(counted.count(), L'\0');
+  UnitSink<wchar_t> stored(out->data(), out->size(), /*holdsAll=*/true);
+  return ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &stored);
+}
+
+std::string Utf8FromWideForDisplay(const wchar_t* text) {
+  std::string out;
+  if (text == nullptr) return out;
+  const std::size_t length = std::char_traits<wchar_t>::length(text);
+  UnitSink<char> counted;
+  ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &counted);
+  out.assign(counted.count(), '\0');
+  UnitSink<char> stored(out.data(), out.size(), /*holdsAll=*/true);
+  ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &stored);
+  return out;
 }
 
 }  // namespace quillet::platform

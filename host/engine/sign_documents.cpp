@@ -24,13 +24,16 @@ void refuseUnpassablePassword(const std::wstring& password) {
 
 }  // namespace
 
-std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,
+std::vector<std::string> signDocuments(const std::vector<std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
                                        const std::string& thumbprint, const std::string& password) {
   for (const std::string* document : documents) requireNoNul(*document);
   std::vector<std::wstring> wideDocuments;
   wideDocuments.reserve(documents.size());
-  for (const std::string* document : documents) wideDocuments.push_back(Utf8ToWide(*document));
+  for (std::string* document : documents) {
+    wideDocuments.push_back(Utf8ToWide(*document));
+    std::string().swap(*document);
+  }
 
   VektQuilletImpl engine;
   // The wide copy of the PIN is wiped on every path out of here, as the caller wipes its own.

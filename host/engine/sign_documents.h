@@ -12,7 +12,8 @@
 // the engine is made or anyone is asked anything), std::range_error("bad conversion") for a
 // text that is not UTF-8, and a
 // ResultError with the code's message when the engine reports a non-zero code.
-// The documents are borrowed: each pointer stays valid for the call.
-std::vector<std::string> signDocuments(const std::vector<const std::string*>& documents,
+// The documents are taken over: each is emptied (its memory freed) as soon as its UTF-16
+// copy is made, so a large document does not live twice while it is signed.
+std::vector<std::string> signDocuments(const std::vector<std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
                                        const std::string& thumbprint, const std::string& password);

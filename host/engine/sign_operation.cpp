@@ -48,10 +48,11 @@ nlohmann::json SignOperation::execute() {
   if (!isArrayOfStrings(xmls)) {
     return makeErrorAnswer(std::string("Параметр 'xmls' должен быть массивом строк"));
   }
-  std::vector<const std::string*> documents;
+  // The documents are handed over, not copied: the request is not read after this.
+  std::vector<std::string*> documents;
   documents.reserve(xmls.size());
-  for (const nlohmann::json& element : xmls) {
-    documents.push_back(&element.get_ref<const std::string&>());
+  for (nlohmann::json& element : message->request.at("xmls")) {
+    documents.push_back(&element.get_ref<std::string&>());
   }
   std::vector<std::string> signedDocuments =
       signDocuments(documents, returnSignatureOnly, storeName, thumbprint, password.text);

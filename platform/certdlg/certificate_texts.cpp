@@ -4,32 +4,10 @@
 #include <vector>
 
 #include "platform/file_time_convert_linux.h"
+#include "platform/utf16_linux.h"
 
 namespace quillet::certdlg {
 namespace {
-
-constexpr wchar_t kReplacement = 0xFFFD;
-
-bool IsHighSurrogate(unsigned unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(unsigned unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-void AppendUtf8(unsigned code_point, std::string* out) {
-  if (code_point < 0x80) {
-    out->push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  }
-}
 
 // CertGetNameStringW into a string, sized by a first call.
 std::string NameText(PCCERT_CONTEXT certificate, DWORD type, DWORD flags) {
@@ -43,23 +21,7 @@ std::string NameText(PCCERT_CONTEXT certificate, DWORD type, DWORD flags) {
 
 }  // namespace
 
-std::string Utf8FromUtf16(const wchar_t* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (const wchar_t* p = text; *p != L'\0'; ++p) {
-    const unsigned unit = static_cast<unsigned>(*p) & 0xFFFF;
-    const unsigned next = static_cast<unsigned>(p[1]) & 0xFFFF;
-    if (IsHighSurrogate(unit) && IsLowSurrogate(next)) {
-      AppendUtf8(0x10000 + ((unit - 0xD800) << 10) + (next - 0xDC00), &out);
-      ++p;
-    } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      AppendUtf8(kReplacement, &out);
-    } else {
-      AppendUtf8(unit, &out);
-    }
-  }
-  return out;
-}
+std::string Utf8FromUtf16(const wchar_t* text) { return platform::Utf8FromWideForDisplay(text); }
 
 std::string OwnerText(PCCERT_CONTEXT certificate) {
   return NameText(certificate, CERT_NAME_FRIENDLY_DISPLAY_TYPE, /*flags=*/0);

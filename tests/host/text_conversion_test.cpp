@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "platform/win32.h"
 
 namespace {
 
@@ -89,6 +93,102 @@ TEST(TextConversion, RefusesLoneSurrogatesInUtf16WithBadConversion) {
       EXPECT_STREQ(error.what(), "bad conversion");
     }
   }
+}
+
+// The host's conversions against the platform's code-page conversions with their error
+// flags (another codec with the same rules) on generated texts: pieces of every kind, at
+// every distance from the eight-byte steps of the ASCII road.
+class PieceMaker {
+ public:
+  explicit PieceMaker(unsigned seed) : random_(seed) {}
+
+  std::string utf8() {
+    static const char* const kPieces[] = {"a",
+                                          "abcdefgh",
+                                          "0123456789abcdef",
+                                          "\xD0\xAF",
+                                          "\xC2\x80",
+                                          "\xDF\xBF",
+                                          "\xE2\x82\xAC",
+                                          "\xEF\xBB\xBF",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xF4\x8F\xBF\xBF",
+                                          "\x80",
+                                          "\xD0",
+                                          "\xE2\x82",
+                                          "\xC0\xAF",
+                                          "\xED\xA0\x80",
+                                          "\xF4\x90\x80\x80",
+                                          "\xF8",
+                                          "\xFF"};
+    std::string text;
+    const int count = pick(20);
+    for (int i = 0; i < count; ++i) {
+      // Malformed pieces rarely, so that many texts are well-formed.
+      const int piece = pick(100) < 97 ? pick(10) : pick(18);
+      text += kPieces[piece];
+    }
+    return text;
+  }
+
+  std::wstring utf16() {
+    static const wchar_t kUnits[] = {L'a',   L'z',   0x7F,   0x80,   0x42F,  0x7FF, 0x800,
+                                     0xFFFF, 0xFEFF, 0xD83D, 0xDE00, 0xDBFF, 0xDFFF};
+    std::wstring text;
+    const int count = pick(24);
+    for (int i = 0; i < count; ++i) {
+      if (pick(10) < 8) {
+        text += L"abcdefgh"[pick(8)];
+      } else if (pick(4) == 0) {
+        text += L"\xD83D\xDE00";
+      } else {
+        text += kUnits[pick(13)];
+      }
+    }
+    return text;
+  }
+
+ private:
+  int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+  std::mt19937 random_;
+};
+
+TEST(TextConversion, AgreesWithThePlatformCodecOnGeneratedTexts) {
+  PieceMaker maker(42);
+  int wellFormed = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::string utf8 = maker.utf8();
+    wchar_t units[512];
+    const int size = utf8.empty() ? 1
+                                  : MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                                        static_cast<int>(utf8.size()), units, 512);
+    try {
+      const std::wstring wide = Utf8ToWide(utf8);
+      ASSERT_GT(size, 0) << utf8;
+      ASSERT_EQ(wide, utf8.empty() ? std::wstring() : std::wstring(units, size)) << utf8;
+      ASSERT_EQ(WideToUtf8(wide), utf8);
+      ++wellFormed;
+    } catch (const std::range_error&) {
+      ASSERT_EQ(size, 0) << utf8;
+      EXPECT_THROW(CheckUtf8(utf8), std::range_error);
+    }
+
+    const std::wstring wide = maker.utf16();
+    char bytes[512];
+    const int length =
+        wide.empty()
+            ? 1
+            : WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(),
+                                  static_cast<int>(wide.size()), bytes, 512, nullptr, nullptr);
+    try {
+      const std::string narrow = WideToUtf8(wide);
+      ASSERT_GT(length, 0);
+      ASSERT_EQ(narrow, wide.empty() ? std::string() : std::string(bytes, length));
+    } catch (const std::range_error&) {
+      ASSERT_EQ(length, 0);
+    }
+  }
+  EXPECT_GT(wellFormed, 5000);
 }
 
 }  // namespace

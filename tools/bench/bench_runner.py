@@ -10,12 +10,14 @@ import time
 
 
 class Run:
-    """One finished process: wall seconds, peak resident KiB, exit status."""
+    """One finished process: wall seconds, peak resident KiB, exit status, and the processor
+    seconds it used (user and system), which a loaded machine inflates less than wall time."""
 
-    def __init__(self, seconds, peak_kib, status):
+    def __init__(self, seconds, peak_kib, status, cpu_seconds=0.0):
         self.seconds = seconds
         self.peak_kib = peak_kib
         self.status = status
+        self.cpu_seconds = cpu_seconds
 
 
 def frame(request):
@@ -45,7 +47,7 @@ def run_process(argv, env, stdin_path=None, stdout_path=os.devnull):
         _, status, usage = os.wait4(child.pid, 0)
         seconds = time.perf_counter() - start
         child.returncode = os.waitstatus_to_exitcode(status)
-    return Run(seconds, usage.ru_maxrss, child.returncode)
+    return Run(seconds, usage.ru_maxrss, child.returncode, usage.ru_utime + usage.ru_stime)
 
 
 def resident_kib(pid):
