@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+namespace quillet::test {
 namespace {
 
 struct RoundTrip {
@@ -92,3 +93,4 @@ TEST(TextConversion, RefusesLoneSurrogatesInUtf16WithBadConversion) {
 }
 
 }  // namespace
+}  // namespace quillet::test

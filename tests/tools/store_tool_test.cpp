@@ -32,7 +32,7 @@ std::string WindowsHexText(const Bytes& bytes) {
 class StoreToolTest : public ::testing::Test {
  protected:
   CliResult Tool(const std::vector<std::string>& args) {
-    return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args, stores_.home());
+    return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args);
   }
 
   // The store's certificate with this thumbprint, through the host's own calls.
