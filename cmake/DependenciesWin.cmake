@@ -2,7 +2,7 @@
 # cross-builds into QUILLET_WIN_DEPS_PREFIX (zlib, libxml2, libxslt, libltdl and xmlsec1
 # with its mscrypto back end). nlohmann::json is header-only and taken from the build
 # machine. The C++ runtime is linked statically, so that our modules need only the GCC
-# runtime DLL and winpthreads (the dependency list in host/engine/runtime_layout_win.cpp).
+# runtime DLL and winpthreads (the dependency list in host/host_platform_win.cpp).
 set(QUILLET_WIN_DEPS_PREFIX "" CACHE PATH
     "Install prefix of the cross-built XML stack (scripts/build-win-deps.sh)")
 if(NOT EXISTS ${QUILLET_WIN_DEPS_PREFIX}/lib/libxmlsec1-mscrypto.dll.a)

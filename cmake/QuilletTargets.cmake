@@ -6,17 +6,13 @@ function(quillet_warnings target)
                          -Wno-missing-field-initializers)
 endfunction()
 
-# quillet_sources(<out-var> <dir> [RECURSE]): the C++ sources of a folder for this
-# platform. Files named *_linux.cpp are taken on Linux and *_win.cpp on Windows; every
-# other *.cpp is shared. Tests (*_test.cpp) and main.cpp are never taken.
-function(quillet_sources out dir)
-  file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+# quillet_platform_files(<out-var> <file>...): the files of the list for this platform, the
+# one place where the build chooses by platform. Files named *_linux.cpp are taken on Linux
+# and *_win.cpp on Windows; every other file is shared.
+function(quillet_platform_files out)
   set(result "")
-  foreach(f IN LISTS found)
+  foreach(f IN LISTS ARGN)
     get_filename_component(name ${f} NAME)
-    if(name MATCHES "_test\\.cpp$" OR name STREQUAL "main.cpp")
-      continue()
-    endif()
     if(WIN32 AND name MATCHES "_linux\\.cpp$")
       continue()
     endif()
@@ -25,5 +21,14 @@ function(quillet_sources out dir)
     endif()
     list(APPEND result ${f})
   endforeach()
+  set(${out} ${result} PARENT_SCOPE)
+endfunction()
+
+# quillet_sources(<out-var> <dir>): the C++ sources of a folder for this platform
+# (quillet_platform_files). Tests (*_test.cpp) and main.cpp are never taken.
+function(quillet_sources out dir)
+  file(GLOB found CONFIGURE_DEPENDS ${dir}/*.cpp)
+  list(FILTER found EXCLUDE REGEX "(_test\\.cpp|/main\\.cpp)$")
+  quillet_platform_files(result ${found})
   set(${out} ${result} PARENT_SCOPE)
 endfunction()

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "host/debug_listener.h"
+#include "host/host_platform.h"
 #include "host/json_parse.h"
 #include "host/parse_error_text.h"
 #include "host/request_echo.h"

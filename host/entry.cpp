@@ -5,10 +5,10 @@
 #include <string>
 
 #include "host/browser_message.h"
-#include "host/closed_output.h"
 #include "host/compact_json.h"
 #include "host/create_operation.h"
 #include "host/framing.h"
+#include "host/host_platform.h"
 #include "host/log.h"
 #include "host/parent_window.h"
 #include "platform/win32.h"

@@ -2,7 +2,7 @@
 // names and layout, for both platforms: on Linux for the dialog library's
 // CertSelectCertificateW (platform/cert_select.h), on Windows because MinGW-w64 has neither
 // cryptdlg.h nor an import library (CertSelectCertificateW is bound by name from
-// cryptdlg.dll at run time: host/certs/dialog_library_win.cpp). The Windows types come
+// cryptdlg.dll at run time: host/host_platform_win.cpp). The Windows types come
 // first: from windows.h and wincrypt.h, or from the Linux platform's type headers.
 #pragma once
 

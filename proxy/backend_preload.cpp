@@ -1,8 +1,8 @@
 #include "proxy/backend_preload.h"
 
+#include "host/module_path.h"
 #include "host/result_codes.h"
 #include "platform/win32.h"
-#include "proxy/module_path.h"
 
 namespace quillet::proxy {
 namespace {

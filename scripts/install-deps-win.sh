@@ -10,8 +10,7 @@
 # - NSIS, which makes the per-user installer (installer/quillet.nsi);
 # - flock (util-linux) for the shared cache of the XML stack (scripts/test-win-ci.sh).
 set -euo pipefail
-
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+source "$(dirname "$0")/apt-install-missing.sh"
 
 packages=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686
@@ -25,14 +24,6 @@ packages=(
 export DEBIAN_FRONTEND=noninteractive
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
-  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
+  export QUILLET_APT_UPDATE=1  # the i386 package lists are read in before wine32:i386
 fi
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' ||
-    missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-  as_root apt-get -o DPkg::Lock::Timeout=900 update -qq
-  as_root apt-get -o DPkg::Lock::Timeout=900 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+apt_install_missing "${packages[@]}"

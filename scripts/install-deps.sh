@@ -2,9 +2,10 @@
 # Installs what building and testing need on Debian 12 (run as root, or with sudo
 # available). Makes a deb-src entry from the existing sources entry so that xmlsec1's
 # source package can be fetched, naming no host of its own.
+# Only what is missing is installed (scripts/apt-install-missing.sh): with everything in
+# place no apt-get runs.
 set -euo pipefail
-
-as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
+source "$(dirname "$0")/apt-install-missing.sh"
 
 packages=(
   build-essential cmake pkg-config git ca-certificates file
@@ -18,7 +19,9 @@ packages=(
 )
 
 src=/etc/apt/sources.list.d/debian-src.sources
-if [ ! -f "$src" ]; then
+if [ ! -f "$src" ] && [ ! -f /etc/apt/sources.list.d/debian-src.list ]; then
+  # xmlsec1's source package needs the new entry read in, whatever else is installed.
+  export QUILLET_APT_UPDATE=1
   if [ -f /etc/apt/sources.list.d/debian.sources ]; then
     sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
       as_root tee "$src" >/dev/null
@@ -28,9 +31,8 @@ if [ ! -f "$src" ]; then
   fi
 fi
 
-export DEBIAN_FRONTEND=noninteractive
-as_root apt-get update -qq
-as_root apt-get install -y -qq --no-install-recommends "${packages[@]}" >/dev/null
+apt_install_missing "${packages[@]}"
+unset QUILLET_APT_UPDATE
 
 bash "$(dirname "$0")/install-browser-deps.sh"
 bash "$(dirname "$0")/install-deps-win.sh"

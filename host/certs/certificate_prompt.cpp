@@ -6,7 +6,7 @@
 
 #include "host/certs/binary_text.h"
 #include "host/certs/certificate_checks.h"
-#include "host/certs/dialog_library.h"
+#include "host/host_platform.h"
 #include "host/parent_window.h"
 #include "host/result_codes.h"
 #include "host/scoped_capi.h"

@@ -3,7 +3,8 @@
 #include <sstream>
 #include <vector>
 
-#include "host/engine/runtime_layout.h"
+#include "host/host_platform.h"
+#include "host/module_path.h"
 #include "host/result_codes.h"
 #include "host/trace.h"
 #include "platform/win32.h"
@@ -68,24 +69,12 @@ void traceFileVersion(const std::wstring& path) {
   trace(line.str(), Ok, 0);
 }
 
-void cutFileName(std::wstring& path) {
-  std::wstring::size_type cut = path.rfind(L'\\');
-  if (cut == std::wstring::npos) {
-    cut = path.rfind(L'/');
-  }
-  if (cut == std::wstring::npos) {
-    path = L".";
-  } else {
-    path.erase(cut);
-  }
-}
-
 int preloadDependencies(std::wstring& hostPath) {
-  cutFileName(hostPath);
+  hostPath = moduleDirectory(hostPath);
   int position = 0;
   for (const std::wstring& name : dependencyLibraryNames()) {
     ++position;
-    const std::wstring fullPath = hostPath + pathSeparator() + name;
+    const std::wstring fullPath = joinModulePath(hostPath, name);
     trace(L"1st probe " + fullPath, Ok, 0);
     if (LoadLibraryW(fullPath.c_str()) == nullptr) {
       const DWORD error = GetLastError();

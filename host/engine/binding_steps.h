@@ -13,11 +13,8 @@ std::wstring userLocaleName();
 // version record; writes nothing otherwise.
 void traceFileVersion(const std::wstring& path);
 
-// Cuts the file name off `path` in place: the last backslash ends the directory, or failing
-// that the last slash; a path with neither becomes ".".
-void cutFileName(std::wstring& path);
-
-// Cuts the file name off `hostPath`, then loads every dependency library by full path from
-// that directory, in order, tracing each probe. Returns 0 when all loaded, otherwise the
-// 1-based position of the first library that failed (the rest are not tried).
+// Cuts the file name off `hostPath` (moduleDirectory, host/module_path.h), then loads
+// every dependency library by full path from that directory, in order, tracing each probe.
+// Returns 0 when all loaded, otherwise the 1-based position of the first library that
+// failed (the rest are not tried).
 int preloadDependencies(std::wstring& hostPath);

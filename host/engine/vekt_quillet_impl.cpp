@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "host/engine/binding_steps.h"
-#include "host/engine/runtime_layout.h"
 #include "host/escaped_value.h"
+#include "host/host_platform.h"
 #include "host/text_conversion.h"
 #include "host/trace.h"
 

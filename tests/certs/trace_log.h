@@ -14,8 +14,7 @@ namespace quillet::test {
 class TraceLog {
  public:
   // Switches logging on in `home` (which HOME names) and starts an empty log.
-  explicit TraceLog(const std::string& home)
-      : directory_(quillet_test::logDirectoryIn(home, /*create=*/true)) {
+  explicit TraceLog(const std::string& home) : directory_(logDirectoryIn(home, /*create=*/true)) {
     Clear();
   }
   ~TraceLog() { closeLog(); }
@@ -26,9 +25,9 @@ class TraceLog {
   // session headers left out.
   std::vector<std::string> Lines() const {
     std::vector<std::string> texts;
-    for (const std::string& line : quillet_test::splitLines(quillet_test::readLog(directory_))) {
-      if (quillet_test::isSessionHeader(line)) continue;
-      texts.push_back(quillet_test::stampedText(line).value_or(line));
+    for (const std::string& line : splitLines(readLog(directory_))) {
+      if (isSessionHeader(line)) continue;
+      texts.push_back(stampedText(line).value_or(line));
     }
     return texts;
   }
@@ -36,7 +35,7 @@ class TraceLog {
   // Forgets every line written so far.
   void Clear() {
     closeLog();
-    for (const std::string& name : quillet_test::logFileNames(directory_)) {
+    for (const std::string& name : logFileNames(directory_)) {
       std::remove((directory_ + "/" + name).c_str());
     }
   }

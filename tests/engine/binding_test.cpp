@@ -125,7 +125,7 @@ TEST_F(BindingTest, EveryRequestBindsAgain) {
   const std::vector<std::string> log = session_.LogTexts();
   EXPECT_EQ(CountLines(log, "Plugin version (NM): 1.2.0.0"), 2);
   // The engine's probes name the full path (the library's own probe does not).
-  EXPECT_EQ(CountLines(log, "1st probe " + quillet_test::binDirectory() + "/"), 4);
+  EXPECT_EQ(CountLines(log, "1st probe " + binDirectory() + "/"), 4);
   EXPECT_EQ(CountLines(log, "Initialization: 0 ("), 2);
   EXPECT_TRUE(ContainsInOrder(log, {"Initialization: 0 (", "<<< VektQuilletImpl::sign",
                                     "Initialization: 0 (", "<<< VektQuilletImpl::sign"}));

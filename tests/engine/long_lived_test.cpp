@@ -31,7 +31,7 @@ constexpr bool kResidentMemoryMeaningful = true;
 TEST(LongLivedHost, ThousandSignRequestsSucceedAndGiveTheirMemoryBack) {
   HostSession session;
   const Credential signer = session.AddSigner();
-  quillet_test::HostProcess host(session.Options());
+  HostProcess host(session.Options());
   const std::string request =
       SignRequest({SampleDocument(1), SampleDocument(2)}, signer.Sha1Hex()).dump();
   long after_hundred = -1;

@@ -86,7 +86,7 @@ TEST(PinHandling, NoCopyOfAnyPinStaysInTheMemoryOfTheWaitingHost) {
       // Its answer shows that the host has finished with every request before it.
       nlohmann::json{{"actionCode", "getVersion"}},
   };
-  quillet_test::HostProcess host(session.Options());
+  HostProcess host(session.Options());
   std::vector<nlohmann::json> answers;
   for (const nlohmann::json& request : requests) {
     ASSERT_TRUE(host.send(request.dump()));
@@ -101,14 +101,14 @@ TEST(PinHandling, NoCopyOfAnyPinStaysInTheMemoryOfTheWaitingHost) {
   EXPECT_EQ(answers[5], ErrorOf(201));
 
   // The host now waits for its next request, as a browser keeps it.
-  std::vector<quillet_test::MemoryPattern> patterns = quillet_test::TextForms("PIN", long_pin);
-  for (const auto& form : quillet_test::TextForms("short PIN", short_pin)) patterns.push_back(form);
+  std::vector<MemoryPattern> patterns = TextForms("PIN", long_pin);
+  for (const auto& form : TextForms("short PIN", short_pin)) patterns.push_back(form);
   for (const PinRoad& road : refused) {
-    for (const auto& form : quillet_test::TextForms(road.what, road.pin)) patterns.push_back(form);
+    for (const auto& form : TextForms(road.what, road.pin)) patterns.push_back(form);
   }
-  const auto hits = quillet_test::FindInProcessMemory(host.pid(), patterns);
+  const auto hits = FindInProcessMemory(host.pid(), patterns);
   if (!hits.has_value()) GTEST_SKIP() << "the host's memory cannot be read (needs root)";
-  for (const quillet_test::MemoryHit& hit : *hits) {
+  for (const MemoryHit& hit : *hits) {
     ADD_FAILURE() << hit.name << " at 0x" << std::hex << hit.address << " in " << hit.mapping;
   }
   EXPECT_EQ(host.finish().exitCode, 0);

@@ -25,7 +25,7 @@ class SignRequestTest : public ::testing::Test {
   }
 
   HostSession session_;
-  quillet_test::TempDir work_;
+  TempDir work_;
 };
 
 TEST_F(SignRequestTest, SignsEveryDocumentInOrderAndTracesTheSteps) {
@@ -268,8 +268,8 @@ TEST_F(SignRequestTest, StoreNamesMatchInAnyCase) {
 TEST_F(SignRequestTest, AnUnreadableStoreIsRefused) {
   const Credential signer = session_.AddSigner();
   // A file where the store's directory should be.
-  ASSERT_TRUE(quillet_test::writeFile(session_.stores().home() + "/tavlin.quillet/stores/Blocked",
-                                      "not a store"));
+  ASSERT_TRUE(
+      writeFile(session_.stores().home() + "/tavlin.quillet/stores/Blocked", "not a store"));
   const nlohmann::json answer =
       session_.Ask(SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "Blocked"));
   EXPECT_EQ(answer, ErrorOf(4));

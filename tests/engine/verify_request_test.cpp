@@ -100,7 +100,7 @@ class VerifyRequestTest : public ::testing::Test {
   }
 
   HostSession session_;
-  quillet_test::TempDir work_;
+  TempDir work_;
 };
 
 TEST_F(VerifyRequestTest, DocumentsSignedByTheHostVerifyWithEveryAlgorithm) {

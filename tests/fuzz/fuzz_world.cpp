@@ -39,8 +39,8 @@ void saveCredential(const std::string& directory, const std::string& name,
 }
 
 test::Credential loadCredential(const std::string& directory, const std::string& name) {
-  const std::string der = test::ReadFileBytes(directory + "/" + name + ".der");
-  const std::string pem = test::ReadFileBytes(directory + "/" + name + ".key");
+  const std::string der = test::readFile(directory + "/" + name + ".der");
+  const std::string pem = test::readFile(directory + "/" + name + ".key");
   const auto* at = reinterpret_cast<const unsigned char*>(der.data());
   test::Credential credential;
   credential.cert.reset(d2i_X509(nullptr, &at, static_cast<long>(der.size())), X509_free);

@@ -6,6 +6,7 @@
 
 #include "host/escaped_value.h"
 
+namespace quillet::test {
 namespace {
 
 TEST(EscapedValue, EscapesControlsAndLineSeparatorsOnly) {
@@ -27,3 +28,4 @@ TEST(EscapedValue, EscapesControlsAndLineSeparatorsOnly) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -15,10 +15,8 @@
 #include "tests/support/log_files.h"
 #include "tests/support/temp_dir.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::frame;
-using quillet_test::lengthPrefix;
 
 // A stream that delivers bytes, then either ends or fails; or that fails every write.
 struct Script {
@@ -72,8 +70,8 @@ class FramingTest : public ::testing::Test {
     }
   }
 
-  quillet_test::TempDir dir;
-  quillet_test::ScopedEnvironment debugOutput{"QUILLET_DEBUG_OUTPUT", dir.file("debug")};
+  TempDir dir;
+  ScopedEnvironment debugOutput{"QUILLET_DEBUG_OUTPUT", dir.file("debug")};
   Script script;
   BrowserMessage message;
 };
@@ -98,7 +96,7 @@ TEST_F(FramingTest, ReportsNoMessageWhenTheInputEndsAnywhereInOne) {
     SCOPED_TRACE(name);
     EXPECT_FALSE(readFrom(bytes));
   }
-  EXPECT_FALSE(quillet_test::pathExists(dir.file("debug")));
+  EXPECT_FALSE(pathExists(dir.file("debug")));
 }
 
 TEST_F(FramingTest, RaisesTheFramingErrorsForAReadErrorInsideAMessage) {
@@ -153,7 +151,7 @@ TEST_F(FramingTest, EchoesTheRequestReserialisedWithThePasswordMasked) {
   ASSERT_TRUE(readFrom(frame(body)));
   EXPECT_EQ(message.request["password"], "1234");
   ASSERT_TRUE(readFrom(frame(R"({"actionCode":"getVersion"})")));
-  EXPECT_EQ(quillet_test::readFile(dir.file("debug")),
+  EXPECT_EQ(readFile(dir.file("debug")),
             "{\"actionCode\":\"sign\",\"password\":\"********\",\"x\":{\"password\":\"n\"},"
             "\"xmls\":[\"<a>\xD1\x91</a>\"]}\n"
             "{\"actionCode\":\"getVersion\"}\n");
@@ -195,3 +193,4 @@ TEST(WriteFramedMessage, DropsEveryMessageOnceTheOutputHasFailed) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -13,12 +13,8 @@
 #include "tests/support/log_files.h"
 #include "tests/support/temp_dir.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::frame;
-using quillet_test::lengthPrefix;
-using quillet_test::ProcessOutcome;
-using quillet_test::runHost;
 
 const std::string kGetVersion = R"({"actionCode":"getVersion"})";
 const std::string kVersionAnswer = R"({"content":{"major":1,"minor":2},"success":true})";
@@ -84,7 +80,7 @@ TEST(HostProgram, AnswersOrEndsExactlyAsTheInputDemands) {
 }
 
 TEST(HostProgram, AnswersEachRequestBeforeReadingTheNext) {
-  quillet_test::HostProcess host;
+  HostProcess host;
   const std::pair<std::string, std::string> exchanges[] = {
       {kGetVersion, kVersionAnswer},
       {R"({"actionCode":"verify"})",
@@ -101,7 +97,7 @@ TEST(HostProgram, AnswersEachRequestBeforeReadingTheNext) {
 }
 
 TEST(HostProgram, KeepsReadingUntilTheInputEndsWhenItsOutputIsClosed) {
-  quillet_test::HostProcess host;
+  HostProcess host;
   host.closeOutput();
   ASSERT_TRUE(host.send(kGetVersion));
   ASSERT_TRUE(host.send(kGetVersion));
@@ -111,7 +107,7 @@ TEST(HostProgram, KeepsReadingUntilTheInputEndsWhenItsOutputIsClosed) {
 }
 
 TEST(HostProgram, ExitsWithMinusOneWhenStandardInputCannotBePrepared) {
-  quillet_test::HostOptions options;
+  HostOptions options;
   options.withoutInput = true;
   ProcessOutcome outcome = runHost("", options);
   EXPECT_EQ(outcome.exitCode, 255);
@@ -120,7 +116,7 @@ TEST(HostProgram, ExitsWithMinusOneWhenStandardInputCannotBePrepared) {
 }
 
 TEST(HostProgram, IgnoresItsArguments) {
-  quillet_test::HostOptions options;
+  HostOptions options;
   options.arguments = {"chrome-extension://abcdef/", "--parent-window=4242"};
   ProcessOutcome outcome = runHost(frame(kGetVersion), options);
   EXPECT_EQ(outcome.output, frame(kVersionAnswer));
@@ -130,50 +126,51 @@ TEST(HostProgram, IgnoresItsArguments) {
 class HostLog : public ::testing::Test {
  protected:
   ProcessOutcome run(const std::string& input) {
-    quillet_test::HostOptions options;
+    HostOptions options;
     options.environment["HOME"] = home.path();
     return runHost(input, options);
   }
 
-  quillet_test::TempDir home;
+  TempDir home;
 };
 
 TEST_F(HostLog, StaysOffWithoutItsDirectory) {
   run(frame(R"({"actionCode":"sign","xmls":[]})") + frame("abc"));
-  EXPECT_FALSE(quillet_test::pathExists(quillet_test::logDirectoryIn(home.path(), false)));
+  EXPECT_FALSE(pathExists(logDirectoryIn(home.path(), false)));
 }
 
 TEST_F(HostLog, WritesTheFatalErrorAndItsNoteSessionAfterSession) {
-  std::string directory = quillet_test::logDirectoryIn(home.path(), true);
+  std::string directory = logDirectoryIn(home.path(), true);
   // A run that writes no line leaves no file.
   run(frame(kGetVersion));
-  EXPECT_TRUE(quillet_test::logFileNames(directory).empty());
+  EXPECT_TRUE(logFileNames(directory).empty());
 
   run(frame(kGetVersion) + frame("abc"));
   run(frame(R"({"actionCode":5})"));
-  std::vector<std::string> lines = quillet_test::splitLines(quillet_test::readLog(directory));
+  std::vector<std::string> lines = splitLines(readLog(directory));
   ASSERT_EQ(lines.size(), 8u);
-  EXPECT_TRUE(quillet_test::isSessionHeader(lines[0]));
-  EXPECT_EQ(quillet_test::stampedText(lines[1]), parseErrorOf("abc"));
-  EXPECT_EQ(quillet_test::stampedText(lines[2]), "Fatal exit, see the line above");
+  EXPECT_TRUE(isSessionHeader(lines[0]));
+  EXPECT_EQ(stampedText(lines[1]), parseErrorOf("abc"));
+  EXPECT_EQ(stampedText(lines[2]), "Fatal exit, see the line above");
   EXPECT_EQ(lines[3], "");
   EXPECT_EQ(lines[4], "");
-  EXPECT_TRUE(quillet_test::isSessionHeader(lines[5]));
-  EXPECT_EQ(quillet_test::stampedText(lines[6]), "type must be string, but is number");
-  EXPECT_EQ(quillet_test::stampedText(lines[7]), "Fatal exit, see the line above");
+  EXPECT_TRUE(isSessionHeader(lines[5]));
+  EXPECT_EQ(stampedText(lines[6]), "type must be string, but is number");
+  EXPECT_EQ(stampedText(lines[7]), "Fatal exit, see the line above");
 }
 
 TEST(HostDebugOutput, EchoesRequestsMaskedAndAnswersAndTheFatalError) {
-  quillet_test::TempDir dir;
-  quillet_test::HostOptions options;
+  TempDir dir;
+  HostOptions options;
   options.environment["QUILLET_DEBUG_OUTPUT"] = dir.file("debugger");
   std::string sign = R"({"actionCode":"sign","password":"1234","xmls":5})";
   ProcessOutcome outcome = runHost(frame(sign) + frame(std::string("{}\0\xFF", 4)), options);
   EXPECT_EQ(outcome.exitCode, 1);
-  EXPECT_EQ(quillet_test::readFile(dir.file("debugger")),
+  EXPECT_EQ(readFile(dir.file("debugger")),
             "{\"actionCode\":\"sign\",\"password\":\"********\",\"xmls\":5}\n" +
                 errorAnswer("Параметр 'xmls' должен быть массивом строк") + "\n{}\n" +
                 "bad conversion\n");
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -13,11 +13,8 @@
 #include "tests/support/log_files.h"
 #include "tests/support/temp_dir.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::frame;
-using quillet_test::ProcessOutcome;
-using quillet_test::runHost;
 
 const std::string kVersionAnswer = R"({"content":{"major":1,"minor":2},"success":true})";
 
@@ -25,16 +22,16 @@ const std::string kVersionAnswer = R"({"content":{"major":1,"minor":2},"success"
 class HostileRequest : public ::testing::Test {
  protected:
   ProcessOutcome run(const std::string& input, bool debugOutput) {
-    quillet_test::HostOptions options;
+    HostOptions options;
     options.environment["HOME"] = home.path();
     if (debugOutput) options.environment["QUILLET_DEBUG_OUTPUT"] = home.file("debugger");
     return runHost(input, options);
   }
-  std::string debugOutput() const { return quillet_test::readFile(home.file("debugger")); }
-  std::string log() const { return quillet_test::readLog(logDirectory); }
+  std::string debugOutput() const { return readFile(home.file("debugger")); }
+  std::string log() const { return readLog(logDirectory); }
 
-  quillet_test::TempDir home;
-  std::string logDirectory = quillet_test::logDirectoryIn(home.path(), true);
+  TempDir home;
+  std::string logDirectory = logDirectoryIn(home.path(), true);
 };
 
 TEST_F(HostileRequest, AMillionLevelsDeepAreAnsweredAndEchoedAsAnyRequest) {
@@ -85,9 +82,9 @@ TEST_F(HostileRequest, AParseErrorAfterAPinNeverQuotesIt) {
     EXPECT_EQ(outcome.output, "");
     EXPECT_EQ(outcome.errors, c.error);
     EXPECT_EQ(debugOutput(), c.error + "\n");
-    const std::vector<std::string> lines = quillet_test::splitLines(log());
+    const std::vector<std::string> lines = splitLines(log());
     ASSERT_GE(lines.size(), 3u);
-    EXPECT_EQ(quillet_test::stampedText(lines[lines.size() - 2]), c.error);
+    EXPECT_EQ(stampedText(lines[lines.size() - 2]), c.error);
     for (const std::string& text : {outcome.errors, debugOutput(), log()}) {
       EXPECT_EQ(text.find("pin-1234"), std::string::npos) << text;
     }
@@ -105,11 +102,11 @@ TEST_F(HostileRequest, ValuesCannotForgeLogRecords) {
       {"returnSignatureOnly", "1\u2028\u0085\x7F"},
   };
   run(frame(request.dump()), /*debugOutput=*/false);
-  const std::vector<std::string> lines = quillet_test::splitLines(log());
+  const std::vector<std::string> lines = splitLines(log());
   ASSERT_EQ(lines.size(), 6u) << log();
-  EXPECT_TRUE(quillet_test::isSessionHeader(lines[0]));
+  EXPECT_TRUE(isSessionHeader(lines[0]));
   // The record's own line breaks stay; the values' are escaped.
-  EXPECT_EQ(quillet_test::stampedText(lines[1]), "Sign with parameters:");
+  EXPECT_EQ(stampedText(lines[1]), "Sign with parameters:");
   EXPECT_EQ(lines[2], "\tstoreName: My\\x0A2026-01-01 00:00:00: >>> VektQuilletImpl::sign");
   EXPECT_EQ(lines[3], "\tthumbprint: ab\\x00cd\\x1B[2J\\x0D");
   EXPECT_EQ(lines[4], "\treturnSignatureOnly: 1\\u2028\\x85\\x7F");
@@ -117,3 +114,4 @@ TEST_F(HostileRequest, ValuesCannotForgeLogRecords) {
 }
 
 }  // namespace
+}  // namespace quillet::test

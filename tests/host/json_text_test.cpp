@@ -9,6 +9,7 @@
 #include "host/compact_json.h"
 #include "host/parse_error_text.h"
 
+namespace quillet::test {
 namespace {
 
 TEST(CompactJson, IsTheLibrarysSerialisation) {
@@ -79,3 +80,4 @@ TEST(ParseErrorText, KeepsKindPositionAndExpectationButNotTheQuotedBytes) {
 }
 
 }  // namespace
+}  // namespace quillet::test

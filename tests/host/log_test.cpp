@@ -11,31 +11,26 @@
 #include "tests/support/log_files.h"
 #include "tests/support/temp_dir.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::isSessionHeader;
-using quillet_test::logFileNames;
-using quillet_test::readLog;
-using quillet_test::splitLines;
-using quillet_test::stampedText;
 
 class LogTest : public ::testing::Test {
  protected:
   void TearDown() override { closeLog(); }
-  quillet_test::TempHome home;
+  TempHome home;
 };
 
 TEST_F(LogTest, WritesNothingWithoutTheDirectory) {
   logLine(std::string("lost"));
   logLine(std::wstring(L"lost too"));
   closeLog();
-  EXPECT_FALSE(quillet_test::pathExists(home.logDirectory(false)));
+  EXPECT_FALSE(pathExists(home.logDirectory(false)));
 }
 
 TEST_F(LogTest, WritesNothingWhenAFileStandsWhereTheDirectoryShouldBe) {
-  ASSERT_TRUE(quillet_test::writeFile(home.logDirectory(false), "not a directory"));
+  ASSERT_TRUE(writeFile(home.logDirectory(false), "not a directory"));
   logLine(std::string("lost"));
-  EXPECT_EQ(quillet_test::readFile(home.logDirectory(false)), "not a directory");
+  EXPECT_EQ(readFile(home.logDirectory(false)), "not a directory");
 }
 
 TEST_F(LogTest, OpensTodaysFileWithASessionHeaderAndTimeStampedLines) {
@@ -114,3 +109,4 @@ TEST_F(LogTest, RefusesAWideTextThatIsNotUtf16AndWritesNothingOfIt) {
 }
 
 }  // namespace
+}  // namespace quillet::test

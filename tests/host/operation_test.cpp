@@ -11,6 +11,7 @@
 #include "host/missing_arg.h"
 #include "tests/support/log_files.h"
 
+namespace quillet::test {
 namespace {
 
 // Returns the compact answer text that request (JSON text) gets.
@@ -168,20 +169,20 @@ TEST(OperationRun, LetsAnErrorTextThatIsNotUtf8Escape) {
 }
 
 TEST(SignOperation, TracesItsParametersButNeverThePassword) {
-  quillet_test::TempHome home;
+  TempHome home;
   std::string directory = home.logDirectory(true);
   answerTo(R"({"actionCode":"sign","xmls":["<a/>"],"storeName":"Мой","thumbprint":"ab 01",)"
            R"("password":"secret-pin","returnSignatureOnly":"1"})");
   answerTo(R"({"actionCode":"sign","xmls":5})");
   closeLog();
-  std::string log = quillet_test::readLog(directory);
+  std::string log = readLog(directory);
   EXPECT_EQ(log.find("secret-pin"), std::string::npos);
   // Each "Sign with parameters:" line and the four lines it continues with; the engine's own
   // lines follow the first request's.
-  std::vector<std::string> all = quillet_test::splitLines(log);
+  std::vector<std::string> all = splitLines(log);
   std::vector<std::string> lines;
   for (std::size_t i = 0; i < all.size(); ++i) {
-    if (quillet_test::stampedText(all[i]).value_or("") != "Sign with parameters:") continue;
+    if (stampedText(all[i]).value_or("") != "Sign with parameters:") continue;
     lines.emplace_back("Sign with parameters:");
     for (std::size_t k = i + 1; k < all.size() && k <= i + 4; ++k) lines.push_back(all[k]);
   }
@@ -194,3 +195,4 @@ TEST(SignOperation, TracesItsParametersButNeverThePassword) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+namespace quillet::test {
 namespace {
 
 std::int32_t handleFrom(std::vector<std::string> arguments) {
@@ -40,3 +41,4 @@ TEST(ParentWindow, TakesTheFirstNonZeroHandle) {
 }
 
 }  // namespace
+}  // namespace quillet::test

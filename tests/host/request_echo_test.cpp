@@ -6,6 +6,7 @@
 
 #include "host/request_echo.h"
 
+namespace quillet::test {
 namespace {
 
 // What the echo must equal: a masked copy serialised by the library.
@@ -38,3 +39,4 @@ TEST(RequestEcho, NeverShowsThePassword) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -6,6 +6,7 @@
 #include "host/result_codes.h"
 #include "host/text_conversion.h"
 
+namespace quillet::test {
 namespace {
 
 TEST(ResultMessage, GivesEachCodeItsMessage) {
@@ -106,3 +107,4 @@ TEST(ResultMessage, GivesTheFallbackForCodesOutsideTheTable) {
 }
 
 }  // namespace
+}  // namespace quillet::test

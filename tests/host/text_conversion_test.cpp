@@ -10,6 +10,7 @@
 
 #include "platform/win32.h"
 
+namespace quillet::test {
 namespace {
 
 struct RoundTrip {
@@ -192,3 +193,4 @@ TEST(TextConversion, AgreesWithThePlatformCodecOnGeneratedTexts) {
 }
 
 }  // namespace
+}  // namespace quillet::test

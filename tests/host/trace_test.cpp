@@ -9,10 +9,8 @@
 #include "host/log.h"
 #include "tests/support/log_files.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::splitLines;
-using quillet_test::stampedText;
 
 class TraceTest : public ::testing::Test {
  protected:
@@ -21,7 +19,7 @@ class TraceTest : public ::testing::Test {
 
   // Returns the lines of the log after its header, time stamps removed where there are.
   std::vector<std::string> traced() {
-    std::vector<std::string> lines = splitLines(quillet_test::readLog(directory));
+    std::vector<std::string> lines = splitLines(readLog(directory));
     std::vector<std::string> texts;
     for (std::size_t i = 1; i < lines.size(); ++i) {
       texts.push_back(stampedText(lines[i]).value_or("<unstamped>" + lines[i]));
@@ -32,12 +30,12 @@ class TraceTest : public ::testing::Test {
   // Closes the log and removes its file, so that the next line starts a new one.
   void startAfresh() {
     closeLog();
-    for (const std::string& name : quillet_test::logFileNames(directory)) {
+    for (const std::string& name : logFileNames(directory)) {
       std::remove((directory + "/" + name).c_str());
     }
   }
 
-  quillet_test::TempHome home;
+  TempHome home;
   std::string directory;
 };
 
@@ -91,10 +89,11 @@ TEST(SystemErrorText, GivesTheSystemsTextWithItsLineBreak) {
 }
 
 TEST(TraceWithoutLog, LosesLinesSilently) {
-  quillet_test::TempHome home;
+  TempHome home;
   EXPECT_NO_THROW(trace(L"nowhere", 102, 126));
   closeLog();
-  EXPECT_FALSE(quillet_test::pathExists(home.logDirectory(false)));
+  EXPECT_FALSE(pathExists(home.logDirectory(false)));
 }
 
 }  // namespace
+}  // namespace quillet::test

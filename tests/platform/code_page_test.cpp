@@ -7,6 +7,7 @@
 
 #include "platform/win32.h"
 
+namespace quillet::test {
 namespace {
 
 // Converts UTF-8 bytes with their NUL (length -1) and returns the units without the NUL;
@@ -158,3 +159,4 @@ TEST(CodePageTest, InvalidArguments) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -6,6 +6,7 @@
 
 #include "platform/win32.h"
 
+namespace quillet::test {
 namespace {
 
 std::vector<BYTE> Sequence(int count) {
@@ -164,3 +165,4 @@ TEST(CryptStringToBinary, ChecksLengthBufferAndArguments) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -9,37 +9,37 @@
 #include "tests/support/log_files.h"
 #include "tests/support/temp_dir.h"
 
+namespace quillet::test {
 namespace {
 
 TEST(OutputDebugStringA, AppendsOneRecordPerCallToTheNamedFile) {
-  quillet_test::TempDir dir;
-  quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", dir.file("debugger"));
+  TempDir dir;
+  ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", dir.file("debugger"));
   mode_t old = umask(0);
   OutputDebugStringA("{\"success\":true}");
   umask(old);
   OutputDebugStringA("");
   OutputDebugStringA("две\nстроки");
   OutputDebugStringA(nullptr);
-  EXPECT_EQ(quillet_test::readFile(dir.file("debugger")), "{\"success\":true}\n\nдве\nстроки\n");
+  EXPECT_EQ(readFile(dir.file("debugger")), "{\"success\":true}\n\nдве\nстроки\n");
   struct stat status;
   ASSERT_EQ(stat(dir.file("debugger").c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
 }
 
 TEST(OutputDebugStringA, DropsTheTextWithoutTheVariableOrAWritableFile) {
-  quillet_test::TempDir dir;
+  TempDir dir;
   {
-    quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::nullopt);
+    ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::nullopt);
     OutputDebugStringA("lost");
   }
-  quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT",
-                                           dir.file("missing/dir/debugger"));
+  ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", dir.file("missing/dir/debugger"));
   SetLastError(7);
   errno = 33;
   OutputDebugStringA("lost");
   EXPECT_EQ(GetLastError(), 7u);
   EXPECT_EQ(errno, 33);
-  EXPECT_FALSE(quillet_test::pathExists(dir.file("missing")));
+  EXPECT_FALSE(pathExists(dir.file("missing")));
 }
 
 TEST(StandardStreams, AcceptBinaryAndTextModeOnOpenDescriptorsOnly) {
@@ -61,15 +61,16 @@ TEST(StandardStreams, AcceptBinaryAndTextModeOnOpenDescriptorsOnly) {
 // The host builds its echo of a request only when this says that a debugger reads it.
 TEST(IsDebuggerPresent, FollowsTheVariable) {
   {
-    quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::nullopt);
+    ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::nullopt);
     EXPECT_EQ(IsDebuggerPresent(), FALSE);
   }
   {
-    quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::string());
+    ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", std::string());
     EXPECT_EQ(IsDebuggerPresent(), FALSE);
   }
-  quillet_test::ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", "/nonexistent/debugger");
+  ScopedEnvironment variable("QUILLET_DEBUG_OUTPUT", "/nonexistent/debugger");
   EXPECT_EQ(IsDebuggerPresent(), TRUE);
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -5,6 +5,7 @@
 
 #include "platform/win32.h"
 
+namespace quillet::test {
 namespace {
 
 constexpr DWORD kFromSystem = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
@@ -87,3 +88,4 @@ TEST(LocalAlloc, GivesFixedZeroedBlocksAndRefusesMovableOnes) {
 }
 
 }  // namespace
+}  // namespace quillet::test

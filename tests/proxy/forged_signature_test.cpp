@@ -162,7 +162,7 @@ TEST_F(ForgedSignatureTest, AnHmacKeyCarriedInTheDocumentIsRefused) {
                                               scratch_.path() + "/hmac-signed.xml", template_file},
                                              scratch_.path());
   ASSERT_EQ(signed_result.status, 0) << signed_result.err;
-  const std::string signed_xml = ReadFileBytes(scratch_.path() + "/hmac-signed.xml");
+  const std::string signed_xml = readFile(scratch_.path() + "/hmac-signed.xml");
   const std::string key_value =
       "<KeyValue><HMACKeyValue xmlns=\"http://www.aleksey.com/xmlsec/2002\">" +
       Base64(Bytes(secret.begin(), secret.end())) + "</HMACKeyValue></KeyValue>";

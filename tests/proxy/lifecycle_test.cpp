@@ -14,9 +14,8 @@ namespace {
 const ProxyLibrary& Proxy() { return ProxyLibrary::Get(); }
 
 TEST(ExportsTest, ExactlyTheInterfaceIsExported) {
-  ScratchDir scratch;
-  const CliResult nm = RunProgram(
-      "/usr/bin/nm", {"-D", "--defined-only", BinDir() + "/libQuilletProxy.so"}, scratch.path());
+  const CliResult nm =
+      RunProgram("/usr/bin/nm", {"-D", "--defined-only", BinDir() + "/libQuilletProxy.so"});
   ASSERT_EQ(nm.status, 0) << nm.err;
   std::set<std::string> exported;
   std::istringstream lines(nm.out);

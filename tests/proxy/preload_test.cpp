@@ -6,14 +6,14 @@
 #include <climits>
 #include <string>
 
+#include "host/module_path.h"
 #include "proxy/backend_preload.h"
-#include "proxy/module_path.h"
 #include "tests/proxy/proxy_fixture.h"
 
 namespace quillet::test {
 namespace {
 
-using proxy::moduleDirectory;
+using ::moduleDirectory;
 
 TEST(ModulePathTest, DirectoryIsCutAtTheLastSeparator) {
   const struct {

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace quillet_test {
+namespace quillet::test {
 
 std::string lengthPrefix(std::uint32_t length) {
   std::string prefix(4, '\0');
@@ -30,4 +30,4 @@ SplitFrames splitFrames(std::string_view raw) {
   return result;
 }
 
-}  // namespace quillet_test
+}  // namespace quillet::test

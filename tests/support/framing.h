@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillet_test {
+namespace quillet::test {
 
 // Returns body framed: its length as 4 little-endian bytes, then the body.
 std::string frame(std::string_view body);
@@ -23,4 +23,4 @@ struct SplitFrames {
 // Splits raw into whole frames.
 SplitFrames splitFrames(std::string_view raw);
 
-}  // namespace quillet_test
+}  // namespace quillet::test

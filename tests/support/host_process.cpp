@@ -2,7 +2,7 @@
 
 #include "tests/support/framing.h"
 
-namespace quillet_test {
+namespace quillet::test {
 
 std::string binDirectory() { return QUILLET_TEST_BIN_DIR; }
 
@@ -36,4 +36,4 @@ std::optional<std::string> HostProcess::receive() {
   return child_.readExactly(length);
 }
 
-}  // namespace quillet_test
+}  // namespace quillet::test

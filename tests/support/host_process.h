@@ -7,9 +7,15 @@
 #include <string_view>
 #include <vector>
 
-#include "tests/support/child_process.h"
+#include "tools/process_runner/child_process.h"
 
-namespace quillet_test {
+namespace quillet::test {
+
+// The process runner the tests share with quillet-client.
+using tools::ChildProcess;
+using tools::ProcessOptions;
+using tools::ProcessOutcome;
+using tools::runProcess;
 
 // Returns the runtime directory under test (build/bin of the build that made the tests).
 std::string binDirectory();
@@ -52,4 +58,4 @@ class HostProcess {
   ChildProcess child_;
 };
 
-}  // namespace quillet_test
+}  // namespace quillet::test

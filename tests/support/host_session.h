@@ -11,29 +11,14 @@
 #include <vector>
 
 #include "tests/support/host_process.h"
+#include "tests/support/host_requests.h"
+#include "tests/support/line_matchers.h"
+#include "tests/support/runtime_copy.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/test_pki.h"
 #include "tests/support/test_stores.h"
 
 namespace quillet::test {
-
-// A copy of the runtime directory (build/bin) that a test may change: remove a library,
-// put another build of the signature library in its place.
-class RuntimeCopy {
- public:
-  // Copies every file of the runtime directory into a fresh directory.
-  RuntimeCopy();
-  const std::string& dir() const { return dir_.path(); }
-  // The QuilletHost program of the copy.
-  std::string host() const { return dir_.file("QuilletHost"); }
-  // Removes one file of the copy; a test failure when it was not there.
-  void Remove(const std::string& name) const;
-  // Replaces (or adds) one file of the copy by the file at `source`.
-  void Replace(const std::string& name, const std::string& source) const;
-
- private:
-  quillet_test::TempDir dir_;
-};
 
 // One user of the host: a home made by TestStores (stores empty until a test fills them)
 // with the log directory in it.
@@ -59,7 +44,7 @@ class HostSession {
 
   // How the host is run for this user: HOME and XDG_DATA_HOME of the session, the program
   // given (the build's QuilletHost when empty).
-  quillet_test::HostOptions Options(const std::string& program = "") const;
+  HostOptions Options(const std::string& program = "") const;
   // Command-line arguments for every host the session starts from now on.
   void SetHostArguments(std::vector<std::string> arguments) {
     host_arguments_ = std::move(arguments);
@@ -90,22 +75,5 @@ class HostSession {
   int exit_code_ = -1;
   std::vector<std::string> host_arguments_;
 };
-
-// A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
-// store name and password; an empty text leaves its parameter out.
-nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
-                           const std::string& store = "", const std::string& password = "");
-// A "verify" request.
-nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body = "");
-
-// The error answer with the host's prefix and the text.
-nlohmann::json ErrorAnswer(const std::string& message);
-
-// Succeeds when every entry of `expected` is the beginning of a line of `lines`, each after
-// the line that matched the entry before it.
-testing::AssertionResult ContainsInOrder(const std::vector<std::string>& lines,
-                                         const std::vector<std::string>& expected);
-// The number of lines that begin with `prefix`.
-int CountLines(const std::vector<std::string>& lines, const std::string& prefix);
 
 }  // namespace quillet::test

@@ -1,43 +1,13 @@
-// Reading the host's daily log in tests, and pointing HOME somewhere for in-process tests.
+// Reading the host's daily log in tests.
 #pragma once
 
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
+#include "tests/support/temp_home.h"  // the HOME the log is in
 
-namespace quillet_test {
-
-// Sets (or with nullopt removes) an environment variable for the life of the object and
-// restores the old value afterwards.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment(std::string name, std::optional<std::string> value);
-  ~ScopedEnvironment();
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
- private:
-  std::string name_;
-  std::optional<std::string> old_;
-};
-
-// A temporary HOME for in-process tests: HOME points to a fresh directory for the life of
-// the object.
-class TempHome {
- public:
-  TempHome();
-  // The home directory.
-  const std::string& path() const;
-  // Returns the log directory in it, made first when create is set.
-  std::string logDirectory(bool create) const;
-
- private:
-  TempDir dir_;
-  ScopedEnvironment home_;
-};
+namespace quillet::test {
 
 // Returns the log directory of a user whose HOME is home; creates it when create is set.
 std::string logDirectoryIn(const std::string& home, bool create);
@@ -59,4 +29,4 @@ std::optional<std::string> stampedText(const std::string& line);
 // Returns true when line is a session header: ">"x26 " VektQuilletLog " time ">"x26.
 bool isSessionHeader(const std::string& line);
 
-}  // namespace quillet_test
+}  // namespace quillet::test

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-namespace quillet_test {
+namespace quillet::test {
 namespace {
 
 constexpr unsigned long kLargestMapping = 1UL << 30;
@@ -95,4 +95,4 @@ std::vector<MemoryPattern> TextForms(const std::string& name, const std::string&
   return {{name + " (narrow)", ascii}, {name + " (UTF-16)", utf16}, {name + " (wide)", wide}};
 }
 
-}  // namespace quillet_test
+}  // namespace quillet::test

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace quillet_test {
+namespace quillet::test {
 
 // A byte pattern found in a process, and where.
 struct MemoryHit {
@@ -34,4 +34,4 @@ std::optional<std::vector<MemoryHit>> FindInProcessMemory(
 // the 32-bit wide characters in which the host keeps UTF-16 units on Linux.
 std::vector<MemoryPattern> TextForms(const std::string& name, const std::string& ascii);
 
-}  // namespace quillet_test
+}  // namespace quillet::test

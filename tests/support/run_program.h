@@ -1,4 +1,5 @@
-// Runs a real program of the build for a test, with its output captured.
+// Runs a real program of the build for a test, with its output captured (through the
+// process runner the tests share with quillet-client, tools/process_runner).
 #pragma once
 
 #include <string>
@@ -13,9 +14,8 @@ struct CliResult {
 };
 
 // Runs `program` with the arguments and this process's environment plus (replacing)
-// the `environment` entries ("NAME=value"); `work_dir` (which must exist) keeps the
-// captured output. Standard input is /dev/null.
+// the `environment` entries ("NAME=value"), with an empty standard input.
 CliResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                     const std::string& work_dir, const std::vector<std::string>& environment = {});
+                     const std::vector<std::string>& environment = {});
 
 }  // namespace quillet::test

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace quillet_test {
+namespace quillet::test {
 
 TempDir::TempDir() {
   const char* base = std::getenv("TMPDIR");
@@ -27,20 +27,4 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool writeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out);
-}
-
-bool pathExists(const std::string& path) {
-  struct stat status;
-  return stat(path.c_str(), &status) == 0;
-}
-
-}  // namespace quillet_test
+}  // namespace quillet::test

@@ -1,9 +1,11 @@
-// Temporary directories and whole-file helpers for tests.
+// Temporary directories for tests.
 #pragma once
 
 #include <string>
 
-namespace quillet_test {
+#include "tests/support/file_bytes.h"  // the files a test puts into one
+
+namespace quillet::test {
 
 // A fresh directory under $TMPDIR (or /tmp), removed with everything in it on destruction.
 class TempDir {
@@ -22,11 +24,4 @@ class TempDir {
   std::string path_;
 };
 
-// Returns the bytes of the file at path; "" when it cannot be read.
-std::string readFile(const std::string& path);
-// Writes bytes to the file at path, replacing it; returns false on failure.
-bool writeFile(const std::string& path, const std::string& bytes);
-// Returns true when path exists.
-bool pathExists(const std::string& path);
-
-}  // namespace quillet_test
+}  // namespace quillet::test

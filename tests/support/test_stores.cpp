@@ -84,19 +84,4 @@ void TestStores::AddCrl(const std::string& store, const Bytes& crl, const std::s
   WriteFileBytes(StoreDir(store) + "/" + stem + ".crl", crl);
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!file) ADD_FAILURE() << "cannot write " << path;
-}
-
-void WriteFileBytes(const std::string& path, const Bytes& bytes) {
-  WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
-}
-
-std::string ReadFileBytes(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
 }  // namespace quillet::test

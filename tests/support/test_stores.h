@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "tests/support/file_bytes.h"  // WriteFileBytes, for what the stores are filled with
 #include "tests/support/test_pki.h"
 
 namespace quillet::test {
@@ -52,11 +53,5 @@ class TestStores {
   bool had_home_ = false;
   bool had_data_home_ = false;
 };
-
-// Writes bytes to a file (replacing it); fails the calling test when it cannot.
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-void WriteFileBytes(const std::string& path, const Bytes& bytes);
-// Reads a whole file; empty when it cannot.
-std::string ReadFileBytes(const std::string& path);
 
 }  // namespace quillet::test

@@ -20,7 +20,7 @@ constexpr char kGostConfig[] =
 CliResult RunXmlsec1(const std::vector<std::string>& args, const std::string& work_dir) {
   const std::string config = work_dir + "/xmlsec1-openssl.cnf";
   WriteFileBytes(config, std::string(kGostConfig));
-  return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/xmlsec1", args, work_dir,
+  return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/xmlsec1", args,
                     {"OPENSSL_CONF=" + config});
 }
 
@@ -52,7 +52,7 @@ std::string SignWithXmlsec1(const std::string& template_xml, const Credential& s
                   "--output", work_dir + "/signed.xml", work_dir + "/template.xml"},
                  work_dir);
   *report = result.out + result.err;
-  return result.status == 0 ? ReadFileBytes(work_dir + "/signed.xml") : std::string();
+  return result.status == 0 ? readFile(work_dir + "/signed.xml") : std::string();
 }
 
 }  // namespace quillet::test

@@ -4,21 +4,20 @@
 
 #include <string>
 
-#include "tests/support/child_process.h"
 #include "tests/support/host_process.h"
+#include "tools/process_runner/child_process.h"
 
+namespace quillet::test {
 namespace {
-
-using quillet_test::ProcessOutcome;
 
 const std::string kVersionAnswer = R"({"content":{"major":1,"minor":2},"success":true})";
 
 ProcessOutcome runClient(std::vector<std::string> arguments, const std::string& input = "") {
-  quillet_test::ProcessOptions options;
-  options.program = quillet_test::binDirectory() + "/quillet-client";
+  ProcessOptions options;
+  options.program = binDirectory() + "/quillet-client";
   options.arguments = std::move(arguments);
   options.unset = {"HOME", "XDG_DATA_HOME", "QUILLET_DEBUG_OUTPUT"};
-  return quillet_test::runProcess(options, input);
+  return runProcess(options, input);
 }
 
 TEST(QuilletClient, PrintsEachAnswerOnALineInOrder) {
@@ -33,7 +32,7 @@ TEST(QuilletClient, PrintsEachAnswerOnALineInOrder) {
 
 TEST(QuilletClient, ReadsRequestsFromItsInputWhenGivenNone) {
   ProcessOutcome outcome =
-      runClient({"--host", quillet_test::hostProgram()},
+      runClient({"--host", hostProgram()},
                 "{\"actionCode\":\"getVersion\"}\n\n  \n{\"actionCode\":\"getVersion\"}\n");
   EXPECT_EQ(outcome.output, kVersionAnswer + "\n" + kVersionAnswer + "\n");
   EXPECT_EQ(outcome.exitCode, 0);
@@ -57,3 +56,4 @@ TEST(QuilletClient, FailsForABrokenExchange) {
 }
 
 }  // namespace
+}  // namespace quillet::test

@@ -1,8 +1,10 @@
 // quillet-store, the real binary, against real store directories; what it imports is
 // checked through the platform layer the host uses.
 #include <gtest/gtest.h>
+
 #include <openssl/evp.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -30,7 +32,7 @@ std::string WindowsHexText(const Bytes& bytes) {
 class StoreToolTest : public ::testing::Test {
  protected:
   CliResult Tool(const std::vector<std::string>& args) {
-    return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args, stores_.home());
+    return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args);
   }
 
   // The store's certificate with this thumbprint, through the host's own calls.
@@ -236,6 +238,46 @@ TEST_F(StoreToolTest, UsageErrorsExitWith2) {
   }
   EXPECT_EQ(Tool({"remove", "My", "not hex"}).status, 1);
   EXPECT_EQ(Tool({"list", "Empty"}).status, 0);
+}
+
+// The thumbprint of "remove" is read as the platform reads hex text: every layout a "sign"
+// request accepts passes (the empty store then holds no such certificate), anything else is
+// refused before the store is looked at.
+TEST_F(StoreToolTest, RemoveReadsThumbprintLayoutsAsThePlatformDoes) {
+  const std::string pairs = "000102030405060708090a0b0c0d0e0f10111213";
+  std::string spaced, dashed, upper;
+  for (std::size_t i = 0; i < pairs.size(); i += 2) {
+    spaced += (i ? " " : "") + pairs.substr(i, 2);
+    dashed += (i ? "-" : "") + pairs.substr(i, 2);
+  }
+  for (char c : pairs) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  const std::string not_found = "holds no certificate 00 01 02 03";
+  const std::string refused = "a thumbprint is 20 bytes of hex text";
+  const struct {
+    std::string thumbprint;
+    const std::string& expected;
+  } cases[] = {
+      {pairs, not_found},
+      {upper, not_found},
+      {spaced, not_found},
+      {dashed, not_found},
+      {"\t" + spaced + "\r\n", not_found},
+      {pairs.substr(0, 20) + "," + pairs.substr(20), not_found},
+      {pairs.substr(0, 38), refused},               // 19 bytes
+      {pairs + "14", refused},                      // 21 bytes
+      {pairs.substr(0, 39), refused},               // odd run of digits
+      {"0" + spaced.substr(0, 58), refused},        // digits split across a separator
+      {pairs.substr(0, 38) + "zz", refused},        // not hex
+      {pairs.substr(0, 38) + "\xd0\xb0", refused},  // not ASCII
+      {"  - ,", refused},                           // separators only
+      {"", refused},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE("thumbprint \"" + c.thumbprint + "\"");
+    const CliResult result = Tool({"remove", "My", c.thumbprint});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
+  }
 }
 
 }  // namespace

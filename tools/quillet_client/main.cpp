@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tools/quillet_client/host_session.h"
+#include "tools/quillet_client/host_connection.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ bool printAnswer(const std::string& answer, bool pretty) {
 
 // Runs the exchange; returns the exit status.
 int exchange(const Options& options) {
-  HostSession host(options.host, options.hostArguments);
+  HostConnection host(options.host, options.hostArguments);
   bool broken = false;
   for (std::size_t i = 0; i < options.requests.size() && !broken; ++i) {
     std::optional<std::string> answer;

@@ -1,48 +1,47 @@
 #include "tools/store/thumbprint_text.h"
 
-#include <cstring>
+#include <vector>
+
+#include "platform/win32.h"
 
 namespace quillet::store_tool {
-namespace {
-
-int DigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-}  // namespace
 
 std::string HexText(const std::string& bytes) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i != 0) text.push_back(' ');
-    const auto byte = static_cast<unsigned char>(bytes[i]);
-    text.push_back(kDigits[byte >> 4]);
-    text.push_back(kDigits[byte & 0x0F]);
-  }
-  return text;
+  const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
+  const auto size = static_cast<DWORD>(bytes.size());
+  constexpr DWORD kOneLine = CRYPT_STRING_HEX | CRYPT_STRING_NOCRLF;
+  DWORD length = 0;
+  if (!CryptBinaryToStringW(data, size, kOneLine, nullptr, &length)) return std::string();
+  std::wstring text(length, L'\0');
+  if (!CryptBinaryToStringW(data, size, kOneLine, text.data(), &length)) return std::string();
+  // Hex digits and spaces only: each UTF-16 unit is one ASCII character.
+  return std::string(text.begin(), text.begin() + length);
 }
 
 bool ParseHexText(const std::string& text, std::string* bytes) {
   bytes->clear();
-  int high = -1;
+  // Each byte of the text becomes one unit, so that a non-ASCII byte stays a character
+  // that is not hex. A NUL inside is refused here: the platform reads up to its length.
+  std::wstring wide;
   for (char c : text) {
-    const int value = DigitValue(c);
-    if (value < 0) {
-      if (std::strchr(" \t\r\n-,", c) == nullptr || c == '\0' || high >= 0) return false;
-      continue;
-    }
-    if (high < 0) {
-      high = value;
-    } else {
-      bytes->push_back(static_cast<char>(high << 4 | value));
-      high = -1;
-    }
+    if (c == '\0') return false;
+    wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
   }
-  return high < 0 && !bytes->empty();
+  if (wide.empty()) return false;
+  const auto length = static_cast<DWORD>(wide.size());
+  DWORD size = 0;
+  if (!CryptStringToBinaryW(wide.c_str(), length, CRYPT_STRING_HEX, nullptr, &size, nullptr,
+                            nullptr) ||
+      size == 0) {
+    return false;  // not hex, or separators only
+  }
+  std::vector<BYTE> decoded(size);
+  if (!CryptStringToBinaryW(wide.c_str(), length, CRYPT_STRING_HEX, decoded.data(), &size, nullptr,
+                            nullptr)) {
+    return false;
+  }
+  bytes->assign(decoded.begin(), decoded.begin() + size);
+  return true;
 }
 
 }  // namespace quillet::store_tool

@@ -1,6 +1,7 @@
 // Thumbprints as text in the store tool: printed as the platform's hex text on one line
 // (CryptBinaryToStringW with CRYPT_STRING_HEX | CRYPT_STRING_NOCRLF: lower-case byte
-// pairs, single spaces), read in any of the layouts a "sign" request accepts.
+// pairs, single spaces), read by the platform's CryptStringToBinaryW (CRYPT_STRING_HEX), so
+// in any of the layouts a "sign" request accepts.
 #pragma once
 
 #include <string>
@@ -11,7 +12,7 @@ namespace quillet::store_tool {
 std::string HexText(const std::string& bytes);
 
 // Reads hex text: byte pairs in either case, separated (or not) by spaces, tabs, CR, LF,
-// "-" or ",". Returns false for anything else or an odd number of digits.
+// "-" or ",". Returns false for anything else, an odd run of digits, or no bytes at all.
 bool ParseHexText(const std::string& text, std::string* bytes);
 
 }  // namespace quillet::store_tool

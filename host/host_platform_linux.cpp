@@ -1,4 +1,10 @@
-#include "host/engine/runtime_layout.h"
+#include "host/host_platform.h"
+
+#include <csignal>
+
+#include "platform/win32.h"
+
+const wchar_t* dialogLibraryName() { return L"libQuilletCertDialog.so"; }
 
 const std::vector<std::wstring>& dependencyLibraryNames() {
   // libxmlsec1-openssl needs libxmlsec1: the core goes first.
@@ -9,3 +15,7 @@ const std::vector<std::wstring>& dependencyLibraryNames() {
 const wchar_t* proxyLibrarySuffix() { return L"/libQuilletProxy.so"; }
 
 const wchar_t* pathSeparator() { return L"/"; }
+
+void failWritesToClosedPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+bool debugOutputIsRead() { return IsDebuggerPresent() != FALSE; }

@@ -1,7 +1,9 @@
 // Running a program of ours as a child process over pipes, as the browser runs the host:
-// standard input, output and error are pipes of the test. The child gets the test's own
-// environment minus the variables named in unset, plus those of environment; signals are at
-// their defaults in it (SIGPIPE too).
+// standard input, output and error are pipes of the caller (standard error may stay the
+// caller's own). The child gets the caller's environment minus the variables named in
+// unset, plus those of environment; signals are at their defaults in it (SIGPIPE too), and
+// SIGPIPE is ignored in the caller, so that a child that goes away fails a write instead of
+// ending the caller. The one process runner of quillet-client and the tests.
 #pragma once
 
 #include <sys/types.h>
@@ -12,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quillet_test {
+namespace quillet::tools {
 
 // What to run, and with which environment.
 struct ProcessOptions {
@@ -21,18 +23,19 @@ struct ProcessOptions {
   std::map<std::string, std::string> environment;  // set in the child
   std::vector<std::string> unset;                  // removed from the inherited environment
   bool withoutInput = false;                       // start with standard input closed
+  bool sharedErrors = false;  // the child writes to the caller's standard error, not a pipe
 };
 
 // How a child ended and what it wrote.
 struct ProcessOutcome {
   std::string output;  // everything on standard output
-  std::string errors;  // everything on standard error
+  std::string errors;  // everything on standard error (empty when it was shared)
   int exitCode = -1;   // the exit status (0-255), or -1 when a signal ended it
   int signal = 0;      // the signal that ended it, or 0
 };
 
-// A running child. Its standard error is collected in the background of every read, so a
-// chatty child cannot block.
+// A running child. Its standard error (unless shared) is collected in the background of
+// every read and write, so a chatty child cannot block.
 class ChildProcess {
  public:
   // Starts the program; throws std::runtime_error when it cannot be started.
@@ -73,4 +76,4 @@ class ChildProcess {
 // Runs options' program with input on its standard input (then closed) to its end.
 ProcessOutcome runProcess(const ProcessOptions& options, std::string_view input);
 
-}  // namespace quillet_test
+}  // namespace quillet::tools

@@ -1,4 +1,4 @@
-#include "tests/support/child_process.h"
+#include "tools/process_runner/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace quillet_test {
+namespace quillet::tools {
 
 namespace {
 
@@ -84,10 +84,10 @@ void ignoreBrokenPipes() {
 
 ChildProcess::ChildProcess(const ProcessOptions& options) {
   ignoreBrokenPipes();
-  int in[2], out[2], err[2];
+  int in[2], out[2], err[2] = {-1, -1};
   makePipe(in);
   makePipe(out);
-  makePipe(err);
+  if (!options.sharedErrors) makePipe(err);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (options.withoutInput) {
@@ -96,7 +96,7 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
     posix_spawn_file_actions_adddup2(&actions, in[0], 0);
   }
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+  if (!options.sharedErrors) posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t all, none;
@@ -117,7 +117,7 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
   posix_spawnattr_destroy(&attributes);
   close(in[0]);
   close(out[1]);
-  close(err[1]);
+  closeFd(err[1]);
   input_ = in[1];
   output_ = out[0];
   errors_ = err[0];
@@ -180,7 +180,10 @@ bool ChildProcess::pump() {
 
 std::optional<std::string> ChildProcess::readExactly(std::size_t size) {
   while (pendingOutput_.size() < size) {
-    if (output_ == -1 || !pump()) return std::nullopt;
+    if (output_ == -1 || !pump()) {
+      pendingOutput_.clear();  // the output ended inside what was asked for
+      return std::nullopt;
+    }
   }
   std::string taken = pendingOutput_.substr(0, size);
   pendingOutput_.erase(0, size);
@@ -209,4 +212,4 @@ ProcessOutcome runProcess(const ProcessOptions& options, std::string_view input)
   return child.finish();
 }
 
-}  // namespace quillet_test
+}  // namespace quillet::tools

@@ -1,4 +1,6 @@
-#include "host/engine/runtime_layout.h"
+#include "host/host_platform.h"
+
+#include "platform/win32.h"
 
 // The GCC runtime DLL of the architecture (libgcc_s_dw2-1.dll on x86), given by the
 // toolchain file through the build.
@@ -7,6 +9,8 @@
 #endif
 #define QUILLET_WIDEN2(text) L##text
 #define QUILLET_WIDEN(text) QUILLET_WIDEN2(text)
+
+const wchar_t* dialogLibraryName() { return L"cryptdlg.dll"; }
 
 // The dependency DLLs the bundle ships, each after the ones it imports. The MinGW build of
 // libxml2 has no iconv (libiconv-2.dll, libcharset-1.dll), and xmlsec1's autotools build
@@ -24,3 +28,16 @@ const std::vector<std::wstring>& dependencyLibraryNames() {
 const wchar_t* proxyLibrarySuffix() { return L"\\QuilletProxy.dll"; }
 
 const wchar_t* pathSeparator() { return L"\\"; }
+
+// Windows has no signal for a closed pipe: the write fails with ERROR_NO_DATA.
+void failWritesToClosedPipes() {}
+
+// Besides an attached debugger, a viewer of the system-wide debug output announces itself
+// with the DBWIN_BUFFER_READY event; without either, OutputDebugStringA drops the text.
+bool debugOutputIsRead() {
+  if (IsDebuggerPresent()) return true;
+  HANDLE ready = OpenEventW(SYNCHRONIZE, FALSE, L"DBWIN_BUFFER_READY");
+  if (ready == nullptr) return false;
+  CloseHandle(ready);
+  return true;
+}

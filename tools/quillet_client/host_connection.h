@@ -1,22 +1,19 @@
 // A QuilletHost started by the client, spoken to in framed messages over its standard input
-// and output. Its standard error is the client's own.
+// and output (through the process runner, tools/process_runner/child_process.h). Its
+// standard error is the client's own.
 #pragma once
-
-#include <sys/types.h>
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/process_runner/child_process.h"
+
 // One running host.
-class HostSession {
+class HostConnection {
  public:
   // Starts program with arguments. Throws std::runtime_error when it cannot be started.
-  HostSession(const std::string& program, const std::vector<std::string>& arguments);
-  // Ends the host's input and reaps it if finish() was not called.
-  ~HostSession();
-  HostSession(const HostSession&) = delete;
-  HostSession& operator=(const HostSession&) = delete;
+  HostConnection(const std::string& program, const std::vector<std::string>& arguments);
 
   // Writes body framed (4-byte little-endian length, then the bytes). Returns false when
   // the host no longer reads.
@@ -28,10 +25,5 @@ class HostSession {
   int finish(std::string& trailing);
 
  private:
-  // Reads exactly size bytes of the host's output; false when it ends first.
-  bool readExactly(char* target, std::size_t size);
-
-  pid_t pid_ = -1;
-  int input_ = -1;
-  int output_ = -1;
+  quillet::tools::ChildProcess host_;
 };

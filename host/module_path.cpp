@@ -1,6 +1,6 @@
-#include "proxy/module_path.h"
+#include "host/module_path.h"
 
-namespace quillet::proxy {
+#include "host/host_platform.h"
 
 std::wstring moduleDirectory(const std::wstring& path) {
   std::wstring::size_type cut = path.rfind(L'\\');
@@ -10,7 +10,5 @@ std::wstring moduleDirectory(const std::wstring& path) {
 }
 
 std::wstring joinModulePath(const std::wstring& directory, const std::wstring& name) {
-  return directory + kPathSeparator + name;
+  return directory + pathSeparator() + name;
 }
-
-}  // namespace quillet::proxy

@@ -1,3 +1,0 @@
-#include "host/certs/dialog_library.h"
-
-const wchar_t* dialogLibraryName() { return L"cryptdlg.dll"; }

@@ -1,0 +1,24 @@
+#include "tests/support/host_requests.h"
+
+namespace quillet::test {
+
+nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+                           const std::string& store, const std::string& password) {
+  nlohmann::json request = {{"actionCode", "sign"}, {"xmls", documents}};
+  if (!thumbprint.empty()) request["thumbprint"] = thumbprint;
+  if (!store.empty()) request["storeName"] = store;
+  if (!password.empty()) request["password"] = password;
+  return request;
+}
+
+nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body) {
+  nlohmann::json request = {{"actionCode", "verify"}, {"xml", document}};
+  if (!certificate_body.empty()) request["certificateBody"] = certificate_body;
+  return request;
+}
+
+nlohmann::json ErrorAnswer(const std::string& message) {
+  return {{"success", false}, {"errorMessage", "QuilletHost: " + message}};
+}
+
+}  // namespace quillet::test

@@ -1,0 +1,20 @@
+// The requests the tests send to the host, and the error answer it gives.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace quillet::test {
+
+// A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
+// store name and password; an empty text leaves its parameter out.
+nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+                           const std::string& store = "", const std::string& password = "");
+// A "verify" request.
+nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body = "");
+
+// The error answer with the host's prefix and the text.
+nlohmann::json ErrorAnswer(const std::string& message);
+
+}  // namespace quillet::test
