@@ -9,6 +9,7 @@
 
 #include "tests/support/host_process.h"
 
+namespace quillet::test {
 namespace {
 
 std::string MapsOf(pid_t pid) {
@@ -19,7 +20,7 @@ std::string MapsOf(pid_t pid) {
 }
 
 TEST(HostStartUp, GetVersionLoadsNothingItDoesNotUse) {
-  quillet_test::HostProcess host;
+  HostProcess host;
   ASSERT_TRUE(host.send(R"({"actionCode":"getVersion"})"));
   const auto answer = host.receive();
   ASSERT_TRUE(answer.has_value());
@@ -34,3 +35,4 @@ TEST(HostStartUp, GetVersionLoadsNothingItDoesNotUse) {
 }
 
 }  // namespace
+}  // namespace quillet::test

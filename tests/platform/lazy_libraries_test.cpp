@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/http_server.h"
 #include "tests/support/run_program.h"
 #include "tests/support/test_pki.h"
@@ -35,14 +36,14 @@ bool Mapped(const std::string& part) {
 
 // Runs the current test again in a fresh process of this program, with the environment
 // entries ("NAME=value") added; fails the test unless the child's run passes.
-void RunInFreshProcess(const std::string& work_dir, std::vector<std::string> environment) {
+void RunInFreshProcess(std::vector<std::string> environment) {
   char self[PATH_MAX] = {};
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   environment.push_back(std::string(kChildVariable) + "=1");
   const CliResult run = RunProgram(
       self, {std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name()},
-      work_dir, environment);
+      environment);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("[  PASSED  ] 1 test"), std::string::npos) << run.out;
 }
@@ -73,7 +74,7 @@ TEST(LazyLibrariesTest, FirstParseInAFreshProcessDecodesGostKeys) {
     stores.Add("CA", pki.intermediate(), TestStores::AddOptions().NoKey());
     stores.Add("My", signer);
     stores.AddCrl("CA", pki.MakeCrl(pki.intermediate(), {}), "issuing");
-    RunInFreshProcess(stores.home(), {});
+    RunInFreshProcess({});
     return;
   }
   EXPECT_FALSE(Mapped("/gost.so")) << "the GOST engine was loaded at start";
@@ -123,16 +124,16 @@ TEST(LazyLibrariesTest, DistributionPointWithoutLibcurlIsOffline) {
     const std::string dir = stores.home();
     WriteFileBytes(dir + "/signer.cer", signer.Der());
     WriteFileBytes(dir + "/libcurl.so.4", std::string("not a library"));
-    RunInFreshProcess(dir, {"LD_LIBRARY_PATH=" + dir, "QUILLET_DEBUG_OUTPUT=" + dir + "/debug.txt",
+    RunInFreshProcess({"LD_LIBRARY_PATH=" + dir, "QUILLET_DEBUG_OUTPUT=" + dir + "/debug.txt",
                             "QUILLET_TEST_SIGNER=" + dir + "/signer.cer"});
     EXPECT_EQ(server.RequestsFor("/issuing.crl"), 0);
-    EXPECT_NE(ReadFileBytes(dir + "/debug.txt")
+    EXPECT_NE(readFile(dir + "/debug.txt")
                   .find("QuilletPlatform: CRLs cannot be fetched: cannot load libcurl.so.4: "),
               std::string::npos)
-        << ReadFileBytes(dir + "/debug.txt");
+        << readFile(dir + "/debug.txt");
     return;
   }
-  const std::string der = ReadFileBytes(std::getenv("QUILLET_TEST_SIGNER"));
+  const std::string der = readFile(std::getenv("QUILLET_TEST_SIGNER"));
   PCCERT_CONTEXT signer = CertCreateCertificateContext(
       X509_ASN_ENCODING, reinterpret_cast<const BYTE*>(der.data()), static_cast<DWORD>(der.size()));
   ASSERT_NE(signer, nullptr);
