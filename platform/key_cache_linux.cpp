@@ -4,23 +4,35 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
-#include <openssl/sha.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
-#include <deque>
+#include <iterator>
+#include <list>
 #include <mutex>
+#include <string>
+
+#include "platform/gost_engine_linux.h"
 
 namespace quillet::platform {
 namespace {
 
-using Digest = std::array<unsigned char, SHA256_DIGEST_LENGTH>;
+// An HMAC-SHA256 value.
+using Digest = std::array<unsigned char, 32>;
 
 // A few containers: a user signs with one or two certificates.
 constexpr std::size_t kMaxEntries = 4;
 
 struct Entry {
-  Digest text;  // SHA-256 of the container's PEM text
+  Entry() = default;
+  Entry(const Entry&) = delete;
+  Entry& operator=(const Entry&) = delete;
+  // The text is as secret as the key decoded from it: wiped when the entry goes. Entries
+  // never move (a list, reordered by splicing), so no copy of the text is left behind.
+  ~Entry() { OPENSSL_cleanse(text.data(), text.capacity()); }
+
+  std::string text;  // the container's PEM text
   bool has_pin = false;
   Digest pin_verifier;  // HMAC-SHA256 of the PIN under the process's key, with has_pin
   OwnedKey key;
@@ -31,12 +43,29 @@ struct Cache {
   bool keyed = false;
   bool usable = false;  // false when no random key could be made: nothing is cached
   std::array<unsigned char, 32> pin_key{};
-  std::deque<Entry> entries;  // most recently used first
+  std::list<Entry> entries;  // most recently used first
 };
 
+Cache* g_cache = nullptr;
+
+// Gives the kept keys back at exit, before the GOST engine they were made by is released.
+void ReleaseCache() {
+  std::lock_guard<std::mutex> lock(g_cache->mutex);
+  g_cache->entries.clear();
+  OPENSSL_cleanse(g_cache->pin_key.data(), g_cache->pin_key.size());
+  g_cache->usable = false;
+}
+
 Cache& TheCache() {
-  static auto* cache = new Cache();
-  return *cache;
+  static std::once_flag once;
+  std::call_once(once, [] {
+    // The engine's exit handler is registered when it loads: ours, registered after it,
+    // runs before it.
+    QuilletGostEngine();
+    g_cache = new Cache();
+    std::atexit(ReleaseCache);
+  });
+  return *g_cache;
 }
 
 // Makes the process's PIN key on first use; the caller holds the cache's mutex.
@@ -48,18 +77,15 @@ bool EnsureKeyed(Cache& cache) {
   return cache.usable;
 }
 
-// What identifies one decode: the text's digest and, with a PIN, its verifier.
+// What identifies one decode: the text and, with a PIN, its verifier.
 struct Lookup {
-  Digest text{};
+  const std::string* text = nullptr;
   bool has_pin = false;
   Digest pin_verifier{};
 };
 
 bool MakeLookup(const Cache& cache, const std::string& pem, const char* pin, Lookup* lookup) {
-  if (SHA256(reinterpret_cast<const unsigned char*>(pem.data()), pem.size(), lookup->text.data()) ==
-      nullptr) {
-    return false;
-  }
+  lookup->text = &pem;
   lookup->has_pin = pin != nullptr;
   if (pin == nullptr) return true;
   unsigned int length = 0;
@@ -70,7 +96,7 @@ bool MakeLookup(const Cache& cache, const std::string& pem, const char* pin, Loo
 }
 
 bool Matches(const Entry& entry, const Lookup& lookup) {
-  if (std::memcmp(entry.text.data(), lookup.text.data(), entry.text.size()) != 0) return false;
+  if (entry.text != *lookup.text) return false;
   if (entry.has_pin != lookup.has_pin) return false;
   return !entry.has_pin || CRYPTO_memcmp(entry.pin_verifier.data(), lookup.pin_verifier.data(),
                                          entry.pin_verifier.size()) == 0;
@@ -91,33 +117,30 @@ OwnedKey RememberedKey(const std::string& pem, const char* pin,
         if (!Matches(*it, lookup)) continue;
         EVP_PKEY_up_ref(it->key.get());
         OwnedKey key(it->key.get());
-        if (it != cache.entries.begin()) {
-          Entry used = std::move(*it);
-          cache.entries.erase(it);
-          cache.entries.push_front(std::move(used));
-        }
+        cache.entries.splice(cache.entries.begin(), cache.entries, it);
         return key;
       }
     }
   }
   OwnedKey key = decode();
   if (key == nullptr || !cacheable) return key;
-  Entry entry;
-  entry.text = lookup.text;
+  // Made apart and spliced in under the lock; what is pushed out is freed after it.
+  std::list<Entry> fresh(1);
+  Entry& entry = fresh.front();
+  entry.text = pem;
   entry.has_pin = lookup.has_pin;
   entry.pin_verifier = lookup.pin_verifier;
   EVP_PKEY_up_ref(key.get());
   entry.key.reset(key.get());
-  std::unique_ptr<Entry> evicted;
+  std::list<Entry> evicted;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     for (const Entry& present : cache.entries) {
       if (Matches(present, lookup)) return key;  // decoded meanwhile by another thread
     }
-    cache.entries.push_front(std::move(entry));
+    cache.entries.splice(cache.entries.begin(), fresh);
     if (cache.entries.size() > kMaxEntries) {
-      evicted = std::make_unique<Entry>(std::move(cache.entries.back()));
-      cache.entries.pop_back();
+      evicted.splice(evicted.begin(), cache.entries, std::prev(cache.entries.end()));
     }
   }
   return key;

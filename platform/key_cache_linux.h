@@ -14,8 +14,9 @@ namespace quillet::platform {
 // PIN): the remembered one when this very text was decoded before with this very PIN,
 // otherwise what `decode` gives, remembered when it is a key. `decode` runs outside the
 // cache's lock; a PIN that does not match what was remembered always goes through it.
-// Neither the PIN nor the container text is kept: only the SHA-256 of the text and an
-// HMAC-SHA256 of the PIN under a random key of this process.
+// The PIN is never kept: only an HMAC-SHA256 of it under a random key of this process,
+// compared in constant time. The text is kept with its key (wiped when it goes), at most
+// a few entries, the least recently used pushed out first.
 OwnedKey RememberedKey(const std::string& pem, const char* pin,
                        const std::function<OwnedKey()>& decode);
 
