@@ -111,7 +111,9 @@ OwnedKey RememberedKey(const std::string& pem, const char* pin,
   bool cacheable = false;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
-    cacheable = EnsureKeyed(cache) && MakeLookup(cache, pem, pin, &lookup);
+    // The random key is made when a PIN first needs it: a container without one does not
+    // pay for seeding the random generator.
+    cacheable = (pin == nullptr || EnsureKeyed(cache)) && MakeLookup(cache, pem, pin, &lookup);
     if (cacheable) {
       for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
         if (!Matches(*it, lookup)) continue;
