@@ -18,8 +18,10 @@
 #include <openssl/engine.h>
 #include <openssl/err.h>
 #include <openssl/evp.h>
+#include <openssl/hmac.h>
 #include <openssl/objects.h>
 #include <openssl/pem.h>
+#include <openssl/rand.h>
 #include <openssl/sha.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
@@ -31,6 +33,7 @@
 // The OpenSSL functions the platform library calls.
 // clang-format off
 #define QUILLET_CRYPTO_FUNCTIONS(X) \
+  X(CRYPTO_memcmp) X(EVP_sha256) X(HMAC) X(RAND_bytes) \
   X(ASN1_ENUMERATED_free) X(ASN1_ENUMERATED_get) X(ASN1_OBJECT_free) \
   X(ASN1_STRING_get0_data) X(ASN1_STRING_length) X(ASN1_STRING_to_UTF8) X(ASN1_TIME_to_tm) \
   X(ASN1_TYPE_free) X(ASN1_TYPE_new) X(ASN1_TYPE_set1) X(BIO_free) X(BIO_new_mem_buf) \
