@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/engine/engine_test_support.h"
+#include "tests/support/file_bytes.h"
 #include "tests/support/run_program.h"
 
 namespace quillet::test {
@@ -27,7 +28,7 @@ class LongLivedHost {
   }
 
  private:
-  quillet_test::HostProcess host_;
+  HostProcess host_;
 };
 
 // The one signed document of a successful sign answer ("" otherwise).
@@ -82,12 +83,11 @@ TEST(KeyContainerCache, AContainerReimportedUnderANewPinTakesOnlyTheNewPin) {
       SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "old-pin-7001");
   ASSERT_NE(SignedDocument(host.Ask(old_pin)), "");
 
-  CliResult result = RunProgram(tool, {"remove", "My", signer.Sha1Hex()}, work);
+  CliResult result = RunProgram(tool, {"remove", "My", signer.Sha1Hex()});
   ASSERT_EQ(result.status, 0) << result.err;
   result = RunProgram(tool,
                       {"import", "My", work + "/signer.pem", "--key", work + "/signer.key",
-                       "--key-password", "transfer", "--pin", "new-pin-7002"},
-                      work);
+                       "--key-password", "transfer", "--pin", "new-pin-7002"});
   ASSERT_EQ(result.status, 0) << result.err;
 
   // Refused as a fresh host refuses it: the key password failed (201).
@@ -110,7 +110,7 @@ TEST(KeyContainerCache, AnUnencryptedContainerOverwrittenOnDiskIsSeenAtOnce) {
   ASSERT_TRUE(VerifiesWith(host, before, first));
 
   // The second signer's key written over the first's container, within the same second.
-  WriteFileBytes(KeyFile(session, first), ReadFileBytes(KeyFile(session, second)));
+  WriteFileBytes(KeyFile(session, first), readFile(KeyFile(session, second)));
   const std::string after = SignedDocument(host.Ask(request));
   ASSERT_NE(after, "");
   EXPECT_FALSE(VerifiesWith(host, after, first)) << "signed with the key that was replaced";
