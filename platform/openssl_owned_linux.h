@@ -10,6 +10,7 @@
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
 #include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 
 #include <cstdlib>
 #include <memory>
@@ -56,6 +57,22 @@ using ScopedEvpPkey = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 using ScopedBio = std::unique_ptr<BIO, BioFree>;
 // A parsed PKCS#12 file, freed with PKCS12_free.
 using ScopedPkcs12 = std::unique_ptr<PKCS12, Pkcs12Free>;
+// A stack of certificates that borrows them, freed with sk_X509_free (the certificates
+// are left alone).
+struct X509StackFree {
+  void operator()(STACK_OF(X509) * stack) const { sk_X509_free(stack); }
+};
+using ScopedX509BorrowingStack = std::unique_ptr<STACK_OF(X509), X509StackFree>;
+// A certificate store, freed with X509_STORE_free.
+struct X509StoreFree {
+  void operator()(X509_STORE* store) const { X509_STORE_free(store); }
+};
+using ScopedX509Store = std::unique_ptr<X509_STORE, X509StoreFree>;
+// A verification context, freed with X509_STORE_CTX_free.
+struct X509StoreCtxFree {
+  void operator()(X509_STORE_CTX* context) const { X509_STORE_CTX_free(context); }
+};
+using ScopedX509StoreCtx = std::unique_ptr<X509_STORE_CTX, X509StoreCtxFree>;
 // A stack of certificates that owns them, freed with sk_X509_pop_free.
 using ScopedX509Stack = std::unique_ptr<STACK_OF(X509), X509StackPopFree>;
 // An ASN.1 value of any type, freed with ASN1_TYPE_free.
