@@ -123,13 +123,11 @@ struct CachedFile {
 };
 
 std::string publicKeyDer(X509* cert) {
-  unsigned char* der = nullptr;
-  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
-  std::string bytes;
-  if (length > 0)
-    bytes.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
-  return bytes;
+  unsigned char* bytes = nullptr;
+  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &bytes);
+  const ScopedOpenSslBytes der(bytes);
+  if (length <= 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
 }
 
 // Reads the rest of an open file. False on a read error.
