@@ -39,27 +39,27 @@ constexpr SystemMessage kMessages[] = {
     {1223, "The operation was canceled by the user."},
     {1812, "The specified image file did not contain a resource section."},
     {1813, "The specified resource type cannot be found in the image file."},
-    {0x80070057, "The parameter is incorrect."},        // E_INVALIDARG
-    {0x80090001, "Bad UID."},                           // NTE_BAD_UID
-    {0x80090005, "Bad Data."},                          // NTE_BAD_DATA
-    {0x80090008, "Invalid algorithm specified."},       // NTE_BAD_ALGID
-    {0x80090009, "Invalid flags specified."},           // NTE_BAD_FLAGS
-    {0x8009000A, "Invalid type specified."},            // NTE_BAD_TYPE
-    {0x8009000D, "Key does not exist."},                // NTE_NO_KEY
-    {0x80090016, "Keyset does not exist"},              // NTE_BAD_KEYSET
-    {0x80090020, "An internal error occurred."},        // NTE_FAIL
-    {0x80092004, "Cannot find object or property."},    // CRYPT_E_NOT_FOUND
-    {0x80092009, "Cannot find the requested object."},  // CRYPT_E_NO_MATCH
+    {0x80070057, "The parameter is incorrect."},                      // E_INVALIDARG
+    {0x80090001, "Bad UID."},                                         // NTE_BAD_UID
+    {0x80090005, "Bad Data."},                                        // NTE_BAD_DATA
+    {0x80090008, "Invalid algorithm specified."},                     // NTE_BAD_ALGID
+    {0x80090009, "Invalid flags specified."},                         // NTE_BAD_FLAGS
+    {0x8009000A, "Invalid type specified."},                          // NTE_BAD_TYPE
+    {0x8009000D, "Key does not exist."},                              // NTE_NO_KEY
+    {0x80090016, "Keyset does not exist"},                            // NTE_BAD_KEYSET
+    {0x80090020, "An internal error occurred."},                      // NTE_FAIL
+    {0x80092004, "Cannot find object or property."},                  // CRYPT_E_NOT_FOUND
+    {0x80092009, "Cannot find the requested object."},                // CRYPT_E_NO_MATCH
     {0x8009200B, "Cannot find the certificate and private key for decryption."},
     {0x8009200F, "Final closure is pending until additional frees or closes."},
-    {0x80092010, "The certificate is revoked."},  // CRYPT_E_REVOKED
+    {0x80092010, "The certificate is revoked."},                      // CRYPT_E_REVOKED
     {0x80092011, "No Dll or exported function was found to verify revocation."},
     {0x80092012, "The revocation function was unable to check revocation for the certificate."},
     {0x80092013,
      "The revocation function was unable to check revocation because the revocation server "
      "was offline."},
-    {0x80093102, "ASN1 unexpected end of data."},  // CRYPT_E_ASN1_EOD
-    {0x8009310B, "ASN1 bad tag value met."},       // CRYPT_E_ASN1_BADTAG
+    {0x80093102, "ASN1 unexpected end of data."},                     // CRYPT_E_ASN1_EOD
+    {0x8009310B, "ASN1 bad tag value met."},                          // CRYPT_E_ASN1_BADTAG
     {0x8010006B, "The card cannot be accessed because the wrong PIN was presented."},
     {0x8010006C,
      "The card cannot be accessed because the maximum number of PIN entry attempts has been "
