@@ -131,7 +131,7 @@ bool readPkcs12(const std::string& path, const std::string& password, Credential
   return true;
 }
 
-std::string KeyPem(EVP_PKEY* key, const std::string& pin) {
+std::string keyToPem(EVP_PKEY* key, const std::string& pin) {
   const ScopedBio bio(BIO_new(BIO_s_mem()));
   const EVP_CIPHER* cipher = pin.empty() ? nullptr : EVP_aes_256_cbc();
   std::string pass = pin;

@@ -32,7 +32,7 @@ bool readPkcs12(const std::string& path, const std::string& password, Credential
 
 // The private key as PKCS#8 PEM, encrypted (PBES2, AES-256-CBC) with the PIN unless it is
 // empty.
-std::string KeyPem(EVP_PKEY* key, const std::string& pin);
+std::string keyToPem(EVP_PKEY* key, const std::string& pin);
 
 // The certificate's DER bytes.
 std::string certificateDer(X509* cert);

@@ -125,7 +125,7 @@ bool importCredential(const std::string& store, const Credential& credential,
   const std::string base = dir + "/" + stem;
   std::string keyPem;
   if (credential.key != nullptr) {
-    keyPem = KeyPem(credential.key.get(), pin);
+    keyPem = keyToPem(credential.key.get(), pin);
     if (keyPem.empty()) {
       *error = "cannot encode the private key";
       return false;
