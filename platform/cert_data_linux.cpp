@@ -16,117 +16,118 @@
 namespace quillet::platform {
 namespace {
 
-std::string OidText(const ASN1_OBJECT* object) {
+std::string oidText(const ASN1_OBJECT* object) {
   char buffer[128] = {};
   const int length = OBJ_obj2txt(buffer, sizeof(buffer), object, /*no_name=*/1);
   return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : std::string();
 }
 
 // DER of an algorithm's parameters; empty when absent.
-std::vector<BYTE> ParameterBytes(int type, const void* value) {
+std::vector<BYTE> parameterBytes(int type, const void* value) {
   if (type == V_ASN1_UNDEF || value == nullptr) return {};
-  const OwnedAsn1Type any(ASN1_TYPE_new());
+  const ScopedAsn1Type any(ASN1_TYPE_new());
   if (any == nullptr) return {};
   std::vector<BYTE> bytes;
   if (ASN1_TYPE_set1(any.get(), type, value) == 1) {
     unsigned char* out = nullptr;
     const int length = i2d_ASN1_TYPE(any.get(), &out);
-    const OwnedOpenSslBytes owned(out);
+    const ScopedOpenSslBytes owned(out);
     if (length > 0) bytes.assign(out, out + length);
   }
   return bytes;
 }
 
-void FillAlgorithm(const X509_ALGOR* algorithm, std::string* oid, std::vector<BYTE>* params) {
+void fillAlgorithm(const X509_ALGOR* algorithm, std::string* oid, std::vector<BYTE>* params) {
   const ASN1_OBJECT* object = nullptr;
   int type = V_ASN1_UNDEF;
   const void* value = nullptr;
   X509_ALGOR_get0(&object, &type, &value, algorithm);
-  *oid = OidText(object);
-  *params = ParameterBytes(type, value);
+  *oid = oidText(object);
+  *params = parameterBytes(type, value);
 }
 
-std::vector<BYTE> NameBytes(const X509_NAME* name) {
+std::vector<BYTE> nameBytes(const X509_NAME* name) {
   unsigned char* out = nullptr;
   const int length = i2d_X509_NAME(name, &out);
-  const OwnedOpenSslBytes owned(out);
+  const ScopedOpenSslBytes owned(out);
   std::vector<BYTE> bytes;
   if (length > 0) bytes.assign(out, out + length);
   return bytes;
 }
 
 // CryptoAPI keeps serial numbers little-endian.
-std::vector<BYTE> SerialBytes(const ASN1_INTEGER* serial) {
+std::vector<BYTE> serialBytes(const ASN1_INTEGER* serial) {
   const unsigned char* data = ASN1_STRING_get0_data(serial);
   std::vector<BYTE> bytes(data, data + ASN1_STRING_length(serial));
   if (bytes.empty()) bytes.push_back(0);
   return std::vector<BYTE>(bytes.rbegin(), bytes.rend());
 }
 
-bool FileTimeOf(const ASN1_TIME* time, FILETIME* out) {
+bool fileTimeOf(const ASN1_TIME* time, FILETIME* out) {
   std::tm parts{};
   if (ASN1_TIME_to_tm(time, &parts) != 1) return false;
-  *out = FileTimeFromUnix(static_cast<std::int64_t>(timegm(&parts)));
+  *out = fileTimeFromUnix(static_cast<std::int64_t>(timegm(&parts)));
   return true;
 }
 
-CRYPT_OBJID_BLOB BlobOf(std::vector<BYTE>& bytes) {
+CRYPT_OBJID_BLOB blobOf(std::vector<BYTE>& bytes) {
   return CRYPT_OBJID_BLOB{static_cast<DWORD>(bytes.size()), bytes.empty() ? nullptr : bytes.data()};
 }
 
-bool FillExtensions(CertData* data) {
-  const int count = X509_get_ext_count(data->x509);
+bool fillExtensions(CertData* data) {
+  const int count = X509_get_ext_count(data->x509.get());
   for (int i = 0; i < count; ++i) {
-    X509_EXTENSION* extension = X509_get_ext(data->x509, i);
-    data->extension_oids.push_back(OidText(X509_EXTENSION_get_object(extension)));
+    X509_EXTENSION* extension = X509_get_ext(data->x509.get(), i);
+    data->extensionOids.push_back(oidText(X509_EXTENSION_get_object(extension)));
     const ASN1_OCTET_STRING* value = X509_EXTENSION_get_data(extension);
     const unsigned char* bytes = ASN1_STRING_get0_data(value);
-    data->extension_values.emplace_back(bytes, bytes + ASN1_STRING_length(value));
+    data->extensionValues.emplace_back(bytes, bytes + ASN1_STRING_length(value));
   }
   // Only now that both vectors are complete do their elements stay where they are.
   for (int i = 0; i < count; ++i) {
     CERT_EXTENSION extension{};
-    extension.pszObjId = data->extension_oids[i].data();
-    extension.fCritical = X509_EXTENSION_get_critical(X509_get_ext(data->x509, i)) ? TRUE : FALSE;
-    extension.Value = BlobOf(data->extension_values[i]);
+    extension.pszObjId = data->extensionOids[i].data();
+    extension.fCritical =
+        X509_EXTENSION_get_critical(X509_get_ext(data->x509.get(), i)) ? TRUE : FALSE;
+    extension.Value = blobOf(data->extensionValues[i]);
     data->extensions.push_back(extension);
   }
   return true;
 }
 
-bool FillInfo(CertData* data) {
-  X509* x509 = data->x509;
+bool fillInfo(CertData* data) {
+  X509* x509 = data->x509.get();
   CERT_INFO& info = data->info;
   const long version = X509_get_version(x509);
   info.dwVersion = static_cast<DWORD>(version < 0 ? 0 : version);
-  data->serial = SerialBytes(X509_get0_serialNumber(x509));
-  FillAlgorithm(X509_get0_tbs_sigalg(x509), &data->signature_oid, &data->signature_params);
-  data->issuer = NameBytes(X509_get_issuer_name(x509));
-  data->subject = NameBytes(X509_get_subject_name(x509));
-  if (!FileTimeOf(X509_get0_notBefore(x509), &info.NotBefore) ||
-      !FileTimeOf(X509_get0_notAfter(x509), &info.NotAfter)) {
+  data->serial = serialBytes(X509_get0_serialNumber(x509));
+  fillAlgorithm(X509_get0_tbs_sigalg(x509), &data->signatureOid, &data->signatureParams);
+  data->issuer = nameBytes(X509_get_issuer_name(x509));
+  data->subject = nameBytes(X509_get_subject_name(x509));
+  if (!fileTimeOf(X509_get0_notBefore(x509), &info.NotBefore) ||
+      !fileTimeOf(X509_get0_notAfter(x509), &info.NotAfter)) {
     return false;
   }
-  const unsigned char* key_bits = nullptr;
-  int key_length = 0;
-  X509_ALGOR* key_algorithm = nullptr;
-  if (X509_PUBKEY_get0_param(nullptr, &key_bits, &key_length, &key_algorithm,
+  const unsigned char* keyBits = nullptr;
+  int keyLength = 0;
+  X509_ALGOR* keyAlgorithm = nullptr;
+  if (X509_PUBKEY_get0_param(nullptr, &keyBits, &keyLength, &keyAlgorithm,
                              X509_get_X509_PUBKEY(x509)) != 1) {
     return false;
   }
-  FillAlgorithm(key_algorithm, &data->key_oid, &data->key_params);
-  data->public_key.assign(key_bits, key_bits + key_length);
-  if (!FillExtensions(data)) return false;
+  fillAlgorithm(keyAlgorithm, &data->keyOid, &data->keyParams);
+  data->publicKey.assign(keyBits, keyBits + keyLength);
+  if (!fillExtensions(data)) return false;
 
-  info.SerialNumber = BlobOf(data->serial);
-  info.SignatureAlgorithm.pszObjId = data->signature_oid.data();
-  info.SignatureAlgorithm.Parameters = BlobOf(data->signature_params);
-  info.Issuer = BlobOf(data->issuer);
-  info.Subject = BlobOf(data->subject);
-  info.SubjectPublicKeyInfo.Algorithm.pszObjId = data->key_oid.data();
-  info.SubjectPublicKeyInfo.Algorithm.Parameters = BlobOf(data->key_params);
-  info.SubjectPublicKeyInfo.PublicKey.cbData = static_cast<DWORD>(data->public_key.size());
-  info.SubjectPublicKeyInfo.PublicKey.pbData = data->public_key.data();
+  info.SerialNumber = blobOf(data->serial);
+  info.SignatureAlgorithm.pszObjId = data->signatureOid.data();
+  info.SignatureAlgorithm.Parameters = blobOf(data->signatureParams);
+  info.Issuer = blobOf(data->issuer);
+  info.Subject = blobOf(data->subject);
+  info.SubjectPublicKeyInfo.Algorithm.pszObjId = data->keyOid.data();
+  info.SubjectPublicKeyInfo.Algorithm.Parameters = blobOf(data->keyParams);
+  info.SubjectPublicKeyInfo.PublicKey.cbData = static_cast<DWORD>(data->publicKey.size());
+  info.SubjectPublicKeyInfo.PublicKey.pbData = data->publicKey.data();
   info.cExtension = static_cast<DWORD>(data->extensions.size());
   info.rgExtension = data->extensions.empty() ? nullptr : data->extensions.data();
   return true;
@@ -136,21 +137,20 @@ bool FillInfo(CertData* data) {
 
 CertData::~CertData() {
   if (cached_provider != 0) ReleaseKeyContainer(cached_provider);
-  X509_free(x509);
 }
 
-std::unique_ptr<CertData> MakeCertData(const BYTE* der, std::size_t size) {
+std::unique_ptr<CertData> makeCertData(const BYTE* der, std::size_t size) {
   if (der == nullptr || size == 0) return nullptr;
   QuilletGostEngine();  // before the parse: GOST keys decode only with it
   const unsigned char* cursor = der;
-  X509* x509 = d2i_X509(nullptr, &cursor, static_cast<long>(size));
+  ScopedX509 x509(d2i_X509(nullptr, &cursor, static_cast<long>(size)));
   if (x509 == nullptr) return nullptr;
   auto data = std::make_unique<CertData>();
-  data->x509 = x509;
+  data->x509 = std::move(x509);
   if (cursor != der + size) return nullptr;  // trailing bytes: not one whole certificate
   data->der.assign(der, der + size);
   SHA1(data->der.data(), data->der.size(), data->sha1.data());
-  if (!FillInfo(data.get())) return nullptr;
+  if (!fillInfo(data.get())) return nullptr;
   CERT_CONTEXT& context = data->block.context;
   context.dwCertEncodingType = X509_ASN_ENCODING;
   context.pbCertEncoded = data->der.data();
@@ -161,17 +161,17 @@ std::unique_ptr<CertData> MakeCertData(const BYTE* der, std::size_t size) {
   return data;
 }
 
-void RetainContext(CertData* data) {
+void retainContext(CertData* data) {
   if (data->store != nullptr) {
-    data->store->Retain();
+    data->store->retain();
   } else {
     data->references.fetch_add(1);
   }
 }
 
-void ReleaseContext(CertData* data) {
+void releaseContext(CertData* data) {
   if (data->store != nullptr) {
-    data->store->Release();
+    data->store->release();
   } else if (data->references.fetch_sub(1) == 1) {
     delete data;
   }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/crypt_types.h"
+#include "platform/openssl_owned_linux.h"
 
 namespace quillet::platform {
 
@@ -30,21 +31,21 @@ struct CertData {
   ContextBlock block{};
   CERT_INFO info{};
   std::vector<BYTE> der;
-  X509* x509 = nullptr;
+  ScopedX509 x509;
   std::array<BYTE, 20> sha1{};
-  std::string signature_oid;
-  std::vector<BYTE> signature_params;
-  std::string key_oid;
-  std::vector<BYTE> key_params;
-  std::vector<BYTE> public_key;
+  std::string signatureOid;
+  std::vector<BYTE> signatureParams;
+  std::string keyOid;
+  std::vector<BYTE> keyParams;
+  std::vector<BYTE> publicKey;
   std::vector<BYTE> serial;
   std::vector<BYTE> issuer;
   std::vector<BYTE> subject;
-  std::vector<std::string> extension_oids;
-  std::vector<std::vector<BYTE>> extension_values;
+  std::vector<std::string> extensionOids;
+  std::vector<std::vector<BYTE>> extensionValues;
   std::vector<CERT_EXTENSION> extensions;
   // Properties; empty when absent.
-  std::wstring friendly_name;
+  std::wstring friendlyName;
   std::string key_path;
   // References of a context without a store; a store's contexts count on their store.
   std::atomic<long> references{1};
@@ -60,7 +61,7 @@ struct CertData {
 
 // Decodes one whole DER certificate and fills CERT_INFO and the hash. Returns null when
 // the bytes are not exactly one certificate.
-std::unique_ptr<CertData> MakeCertData(const BYTE* der, std::size_t size);
+std::unique_ptr<CertData> makeCertData(const BYTE* der, std::size_t size);
 
 // Returns the data behind a context handed out by this library.
 inline CertData* DataOf(PCCERT_CONTEXT context) {
@@ -68,8 +69,8 @@ inline CertData* DataOf(PCCERT_CONTEXT context) {
 }
 
 // Adds a reference to a context (to its store for a store's context).
-void RetainContext(CertData* data);
+void retainContext(CertData* data);
 // Drops a reference to a context (to its store for a store's context).
-void ReleaseContext(CertData* data);
+void releaseContext(CertData* data);
 
 }  // namespace quillet::platform

@@ -6,7 +6,7 @@
 
 namespace {
 
-const CERT_EXTENSION* FindExtension(const CERT_INFO& info, const char* oid) {
+const CERT_EXTENSION* findExtension(const CERT_INFO& info, const char* oid) {
   for (DWORD i = 0; i < info.cExtension; ++i) {
     if (info.rgExtension[i].pszObjId != nullptr &&
         std::strcmp(info.rgExtension[i].pszObjId, oid) == 0) {
@@ -18,7 +18,7 @@ const CERT_EXTENSION* FindExtension(const CERT_INFO& info, const char* oid) {
 
 // Finds the content bytes of a DER BIT STRING (after its unused-bits byte). Returns 0 or
 // the CryptoAPI decoding error.
-DWORD BitStringContent(const CRYPT_OBJID_BLOB& value, const BYTE** bytes, DWORD* count) {
+DWORD bitStringContent(const CRYPT_OBJID_BLOB& value, const BYTE** bytes, DWORD* count) {
   const BYTE* der = value.pbData;
   const DWORD size = value.cbData;
   if (size < 2 || der == nullptr) return CRYPT_E_ASN1_EOD;
@@ -49,14 +49,14 @@ BOOL CertGetIntendedKeyUsage(DWORD /*dwCertEncodingType*/, PCERT_INFO pCertInfo,
     SetLastError(E_INVALIDARG);
     return FALSE;
   }
-  const CERT_EXTENSION* extension = FindExtension(*pCertInfo, szOID_KEY_USAGE);
+  const CERT_EXTENSION* extension = findExtension(*pCertInfo, szOID_KEY_USAGE);
   if (extension == nullptr) {
     SetLastError(0);
     return FALSE;
   }
   const BYTE* bytes = nullptr;
   DWORD count = 0;
-  const DWORD error = BitStringContent(extension->Value, &bytes, &count);
+  const DWORD error = bitStringContent(extension->Value, &bytes, &count);
   if (error != 0) {
     SetLastError(error);
     return FALSE;

@@ -13,8 +13,8 @@
 namespace {
 
 using quillet::platform::CrlVerdict;
-using quillet::platform::OwnedCrls;
-using quillet::platform::OwnedX509;
+using quillet::platform::ScopedX509;
+using quillet::platform::ScopedX509Crls;
 
 // The time all CRL fetches for one certificate may take together.
 constexpr std::chrono::seconds kFetchBudget{15};
@@ -33,7 +33,7 @@ struct Outcome {
   CrlVerdict verdict;
 };
 
-std::time_t TimeToCheck(const CERT_REVOCATION_PARA* para) {
+std::time_t timeToCheck(const CERT_REVOCATION_PARA* para) {
   if (para == nullptr || para->cbSize < kParaWithTime || para->pftTimeToUse == nullptr) {
     return std::time(nullptr);
   }
@@ -46,51 +46,51 @@ std::time_t TimeToCheck(const CERT_REVOCATION_PARA* para) {
 
 // Returns the issuer to use for context `index`: the next context of a chain, the caller's
 // issuer for the last one, else one found in the stores; null when there is none.
-OwnedX509 IssuerFor(X509* cert, DWORD index, DWORD count, PVOID contexts[], DWORD flags,
-                    const CERT_REVOCATION_PARA* para) {
+ScopedX509 issuerFor(X509* cert, DWORD index, DWORD count, PVOID contexts[], DWORD flags,
+                     const CERT_REVOCATION_PARA* para) {
   PCCERT_CONTEXT hint = nullptr;
   if ((flags & CERT_VERIFY_REV_CHAIN_FLAG) && index + 1 < count) {
     hint = static_cast<PCCERT_CONTEXT>(contexts[index + 1]);
   } else if (index + 1 == count && para != nullptr && para->cbSize >= kParaMinimum) {
     hint = para->pIssuerCert;
   }
-  OwnedX509 issuer = quillet::platform::DecodeContext(hint);
-  if (issuer != nullptr && quillet::platform::IsIssuerOf(issuer.get(), cert)) return issuer;
-  return quillet::platform::FindIssuerInStores(cert);
+  ScopedX509 issuer = quillet::platform::decodeContext(hint);
+  if (issuer != nullptr && quillet::platform::isIssuerOf(issuer.get(), cert)) return issuer;
+  return quillet::platform::findIssuerInStores(cert);
 }
 
 // Judges the certificate by the CRLs of its distribution points, fetched one after the
 // other until one gives a verdict; *offline tells whether a fetch failed.
-CrlVerdict JudgeByDistributionPoints(X509* cert, X509* issuer, std::time_t now, bool* offline) {
+CrlVerdict judgeByDistributionPoints(X509* cert, X509* issuer, std::time_t now, bool* offline) {
   const auto deadline = std::chrono::steady_clock::now() + kFetchBudget;
   CrlVerdict verdict;
-  for (const std::string& url : quillet::platform::HttpDistributionPoints(cert)) {
+  for (const std::string& url : quillet::platform::httpDistributionPoints(cert)) {
     std::string body;
-    if (!quillet::platform::FetchHttpBody(url, deadline, &body)) {
+    if (!quillet::platform::fetchHttpBody(url, deadline, &body)) {
       *offline = true;
       continue;
     }
-    OwnedCrls crls;
-    quillet::platform::DecodeCrls(body, &crls);
-    verdict = quillet::platform::JudgeByCrls(cert, issuer, crls, now);
+    ScopedX509Crls crls;
+    quillet::platform::decodeCrls(body, &crls);
+    verdict = quillet::platform::judgeByCrls(cert, issuer, crls, now);
     if (verdict.kind != CrlVerdict::kNoUsableCrl) break;
   }
   return verdict;
 }
 
-Outcome CheckOne(DWORD index, DWORD count, PVOID contexts[], DWORD flags,
+Outcome checkOne(DWORD index, DWORD count, PVOID contexts[], DWORD flags,
                  const CERT_REVOCATION_PARA* para) {
   Outcome outcome;
-  OwnedX509 cert = quillet::platform::DecodeContext(static_cast<PCCERT_CONTEXT>(contexts[index]));
+  ScopedX509 cert = quillet::platform::decodeContext(static_cast<PCCERT_CONTEXT>(contexts[index]));
   if (cert == nullptr) return outcome.error = E_INVALIDARG, outcome;
-  OwnedX509 issuer = IssuerFor(cert.get(), index, count, contexts, flags, para);
+  ScopedX509 issuer = issuerFor(cert.get(), index, count, contexts, flags, para);
   if (issuer == nullptr) return outcome.error = CRYPT_E_NO_REVOCATION_CHECK, outcome;
-  const std::time_t now = TimeToCheck(para);
-  outcome.verdict = quillet::platform::JudgeByStoreCrls(cert.get(), issuer.get(), now);
+  const std::time_t now = timeToCheck(para);
+  outcome.verdict = quillet::platform::judgeByStoreCrls(cert.get(), issuer.get(), now);
   bool offline = false;
   if (outcome.verdict.kind == CrlVerdict::kNoUsableCrl &&
       !(flags & CERT_VERIFY_CACHE_ONLY_BASED_REVOCATION)) {
-    outcome.verdict = JudgeByDistributionPoints(cert.get(), issuer.get(), now, &offline);
+    outcome.verdict = judgeByDistributionPoints(cert.get(), issuer.get(), now, &offline);
   }
   switch (outcome.verdict.kind) {
     case CrlVerdict::kRevoked:
@@ -107,14 +107,14 @@ Outcome CheckOne(DWORD index, DWORD count, PVOID contexts[], DWORD flags,
 }
 
 // Fills the status for context `index` and returns the call's result.
-BOOL Report(PCERT_REVOCATION_STATUS status, DWORD index, const Outcome& outcome) {
+BOOL report(PCERT_REVOCATION_STATUS status, DWORD index, const Outcome& outcome) {
   status->dwIndex = outcome.error == 0 ? 0 : index;
   status->dwError = outcome.error;
   status->dwReason = outcome.error == CRYPT_E_REVOKED ? outcome.verdict.reason : 0;
   if (status->cbSize >= kStatusWithFreshness) {
     const bool fresh = outcome.verdict.kind != CrlVerdict::kNoUsableCrl;
     status->fHasFreshnessTime = fresh ? TRUE : FALSE;
-    status->dwFreshnessTime = fresh ? outcome.verdict.freshness_seconds : 0;
+    status->dwFreshnessTime = fresh ? outcome.verdict.freshnessSeconds : 0;
   }
   if (outcome.error == 0) return TRUE;
   SetLastError(outcome.error);
@@ -134,11 +134,11 @@ BOOL WINAPI CertVerifyRevocation(DWORD dwEncodingType, DWORD dwRevType, DWORD cC
   if (cContext == 0 || rgpvContext == nullptr || dwRevType != CERT_CONTEXT_REVOCATION_TYPE ||
       (dwEncodingType & X509_ASN_ENCODING) == 0) {
     outcome.error = E_INVALIDARG;
-    return Report(pRevStatus, 0, outcome);
+    return report(pRevStatus, 0, outcome);
   }
   for (DWORD index = 0; index < cContext; ++index) {
-    outcome = CheckOne(index, cContext, rgpvContext, dwFlags, pRevPara);
-    if (outcome.error != 0) return Report(pRevStatus, index, outcome);
+    outcome = checkOne(index, cContext, rgpvContext, dwFlags, pRevPara);
+    if (outcome.error != 0) return report(pRevStatus, index, outcome);
   }
-  return Report(pRevStatus, 0, outcome);
+  return report(pRevStatus, 0, outcome);
 }

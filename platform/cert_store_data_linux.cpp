@@ -18,26 +18,26 @@
 namespace quillet::platform {
 namespace {
 
-std::mutex& RegistryMutex() {
+std::mutex& registryMutex() {
   static std::mutex mutex;
   return mutex;
 }
 
-std::set<const CertStoreData*>& Registry() {
+std::set<const CertStoreData*>& registry() {
   static auto* stores = new std::set<const CertStoreData*>();
   return *stores;
 }
 
-std::string Lower(std::string text) {
+std::string lowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return text;
 }
 
-bool IsCertificateFile(const std::string& name, std::string* stem) {
+bool isCertificateFile(const std::string& name, std::string* stem) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return false;
-  const std::string extension = Lower(name.substr(dot));
+  const std::string extension = lowerCase(name.substr(dot));
   if (extension != ".cer" && extension != ".crt" && extension != ".pem") return false;
   *stem = name.substr(0, dot);
   return true;
@@ -45,58 +45,58 @@ bool IsCertificateFile(const std::string& name, std::string* stem) {
 
 // DER of the file's certificate: the first PEM certificate when the file has one, else
 // the file's bytes as they are.
-std::string CertificateDer(const std::string& bytes) {
+std::string certificateDer(const std::string& bytes) {
   if (bytes.find("-----BEGIN CERTIFICATE-----") == std::string::npos) return bytes;
   QuilletGostEngine();  // before the parse: GOST keys decode only with it
-  const OwnedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
-  const OwnedX509 x509(bio != nullptr ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
-                                      : nullptr);
+  const ScopedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+  const ScopedX509 x509(bio != nullptr ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
+                                       : nullptr);
   std::string der;
   unsigned char* out = nullptr;
   const int length = x509 != nullptr ? i2d_X509(x509.get(), &out) : 0;
-  const OwnedOpenSslBytes owned(out);
+  const ScopedOpenSslBytes owned(out);
   if (length > 0) der.assign(reinterpret_cast<char*>(out), static_cast<std::size_t>(length));
   return der;
 }
 
-std::wstring FriendlyName(const std::string& path) {
+std::wstring friendlyName(const std::string& path) {
   std::string text;
   std::wstring name;
   if (!ReadWholeFile(path, &text)) return name;
   const std::size_t end = text.find_first_of("\r\n");
   if (end != std::string::npos) text.resize(end);
-  if (!WideFromUtf8(text, &name)) name.clear();
+  if (!wideFromUtf8(text, &name)) name.clear();
   return name;
 }
 
 }  // namespace
 
 CertStoreData::CertStoreData() {
-  std::lock_guard<std::mutex> lock(RegistryMutex());
-  Registry().insert(this);
+  std::lock_guard<std::mutex> lock(registryMutex());
+  registry().insert(this);
 }
 
-bool CertStoreData::Load(const std::string& directory) {
+bool CertStoreData::load(const std::string& directory) {
   std::vector<std::string> names;
-  if (!ListDirectory(directory, &names)) return false;
+  if (!listDirectory(directory, &names)) return false;
   for (const std::string& name : names) {
     std::string stem;
     std::string bytes;
-    if (!IsCertificateFile(name, &stem) || !ReadWholeFile(directory + "/" + name, &bytes)) {
+    if (!isCertificateFile(name, &stem) || !ReadWholeFile(directory + "/" + name, &bytes)) {
       continue;
     }
-    const std::string der = CertificateDer(bytes);
-    auto data = MakeCertData(reinterpret_cast<const BYTE*>(der.data()), der.size());
+    const std::string der = certificateDer(bytes);
+    auto data = makeCertData(reinterpret_cast<const BYTE*>(der.data()), der.size());
     if (data == nullptr) continue;
     const std::string key_path = directory + "/" + stem + ".key";
-    if (PathExists(key_path)) data->key_path = key_path;
-    data->friendly_name = FriendlyName(directory + "/" + stem + ".name");
-    Add(std::move(data));
+    if (pathExists(key_path)) data->key_path = key_path;
+    data->friendlyName = friendlyName(directory + "/" + stem + ".name");
+    add(std::move(data));
   }
   return true;
 }
 
-void CertStoreData::Add(std::unique_ptr<CertData> data) {
+void CertStoreData::add(std::unique_ptr<CertData> data) {
   for (const auto& held : certificates_) {
     if (held->sha1 == data->sha1) return;
   }
@@ -105,37 +105,37 @@ void CertStoreData::Add(std::unique_ptr<CertData> data) {
   certificates_.push_back(std::move(data));
 }
 
-long CertStoreData::IndexOf(PCCERT_CONTEXT context) const {
+long CertStoreData::indexOf(PCCERT_CONTEXT context) const {
   for (std::size_t i = 0; i < certificates_.size(); ++i) {
     if (&certificates_[i]->block.context == context) return static_cast<long>(i);
   }
   return -1;
 }
 
-void CertStoreData::Retain() { references_.fetch_add(1); }
+void CertStoreData::retain() { references_.fetch_add(1); }
 
-void CertStoreData::Release() {
+void CertStoreData::release() {
   if (references_.fetch_sub(1) != 1) return;
   {
-    std::lock_guard<std::mutex> lock(RegistryMutex());
-    Registry().erase(this);
+    std::lock_guard<std::mutex> lock(registryMutex());
+    registry().erase(this);
   }
   delete this;
 }
 
-bool CertStoreData::CloseHandle() {
-  long handles = open_handles_.load();
+bool CertStoreData::closeHandle() {
+  long handles = openHandles_.load();
   do {
     if (handles <= 0) return false;
-  } while (!open_handles_.compare_exchange_weak(handles, handles - 1));
-  Release();
+  } while (!openHandles_.compare_exchange_weak(handles, handles - 1));
+  release();
   return true;
 }
 
-CertStoreData* StoreOf(HCERTSTORE handle) {
-  std::lock_guard<std::mutex> lock(RegistryMutex());
+CertStoreData* storeOf(HCERTSTORE handle) {
+  std::lock_guard<std::mutex> lock(registryMutex());
   auto* store = static_cast<CertStoreData*>(handle);
-  return Registry().count(store) != 0 && store->open_handles() > 0 ? store : nullptr;
+  return registry().count(store) != 0 && store->openHandles() > 0 ? store : nullptr;
 }
 
 }  // namespace quillet::platform

@@ -24,39 +24,39 @@ class CertStoreData {
 
   // Reads every certificate file of the directory (see platform/cert_store.h), in file
   // name order. Returns false when the directory cannot be read.
-  bool Load(const std::string& directory);
+  bool load(const std::string& directory);
 
   // Takes a certificate into the store; a certificate already held (same SHA-1) is
   // dropped. The store owns its certificates.
-  void Add(std::unique_ptr<CertData> data);
+  void add(std::unique_ptr<CertData> data);
 
   // The certificates in enumeration order; the store owns them.
   const std::vector<std::unique_ptr<CertData>>& certificates() const { return certificates_; }
 
   // Position of a context of this store in certificates(), or -1 when it is not one.
-  long IndexOf(PCCERT_CONTEXT context) const;
+  long indexOf(PCCERT_CONTEXT context) const;
 
   // Handle references: one per open handle plus one per outstanding context reference.
-  void Retain();
+  void retain();
   // Drops one reference; the last one deletes the store and its certificates.
-  void Release();
+  void release();
 
   // Open handles and all references (handles plus context references).
-  long open_handles() const { return open_handles_.load(); }
+  long openHandles() const { return openHandles_.load(); }
   long references() const { return references_.load(); }
   // Closes one open handle (drops its reference). Returns false when none was open.
-  bool CloseHandle();
+  bool closeHandle();
 
  private:
   ~CertStoreData() = default;
 
   std::vector<std::unique_ptr<CertData>> certificates_;
   std::atomic<long> references_{1};
-  std::atomic<long> open_handles_{1};
+  std::atomic<long> openHandles_{1};
 };
 
 // Returns the store behind a handle from CertOpenStore, or null for a handle this library
 // did not hand out (or already closed for the last time).
-CertStoreData* StoreOf(HCERTSTORE handle);
+CertStoreData* storeOf(HCERTSTORE handle);
 
 }  // namespace quillet::platform

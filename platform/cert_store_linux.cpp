@@ -17,22 +17,22 @@ namespace {
 
 // Opens the store named `name`: empty when it does not exist, null with
 // ERROR_ACCESS_DENIED when it exists but is not a readable directory.
-CertStoreData* OpenSystemStore(const std::string& name) {
+CertStoreData* openSystemStore(const std::string& name) {
   std::string path;
-  const bool exists = quillet::platform::FindStoreDirectory(name, &path);
+  const bool exists = quillet::platform::findStoreDirectory(name, &path);
   auto* store = new CertStoreData();
   if (!exists) return store;
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !store->Load(path)) {
-    store->CloseHandle();
+  if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || !store->load(path)) {
+    store->closeHandle();
     SetLastError(ERROR_ACCESS_DENIED);
     return nullptr;
   }
   return store;
 }
 
-bool Matches(const CertData& data, DWORD find_type, const void* para) {
-  if (find_type == CERT_FIND_ANY) return true;
+bool matches(const CertData& data, DWORD findType, const void* para) {
+  if (findType == CERT_FIND_ANY) return true;
   const auto* hash = static_cast<const CRYPT_HASH_BLOB*>(para);
   return hash->cbData == data.sha1.size() && hash->pbData != nullptr &&
          std::memcmp(hash->pbData, data.sha1.data(), data.sha1.size()) == 0;
@@ -40,19 +40,19 @@ bool Matches(const CertData& data, DWORD find_type, const void* para) {
 
 // The position to search from: 0 for no previous context, one past it otherwise; -1 when
 // the previous context is not of this store. Frees the previous context.
-long StartAfter(CertStoreData* store, PCCERT_CONTEXT previous) {
+long startAfter(CertStoreData* store, PCCERT_CONTEXT previous) {
   if (previous == nullptr) return 0;
-  const long index = store->IndexOf(previous);
+  const long index = store->indexOf(previous);
   CertFreeCertificateContext(previous);
   return index < 0 ? -1 : index + 1;
 }
 
 // Returns a new reference to the first certificate from `start` on that matches.
-PCCERT_CONTEXT FindFrom(CertStoreData* store, long start, DWORD find_type, const void* para) {
+PCCERT_CONTEXT findFrom(CertStoreData* store, long start, DWORD findType, const void* para) {
   const auto& certificates = store->certificates();
   for (std::size_t i = static_cast<std::size_t>(start); i < certificates.size(); ++i) {
-    if (Matches(*certificates[i], find_type, para)) {
-      store->Retain();
+    if (matches(*certificates[i], findType, para)) {
+      store->retain();
       return &certificates[i]->block.context;
     }
   }
@@ -71,22 +71,22 @@ HCERTSTORE CertOpenStore(LPCSTR lpszStoreProvider, DWORD /*dwEncodingType*/,
   std::string name;
   if ((dwFlags & CERT_SYSTEM_STORE_LOCATION_MASK) != CERT_SYSTEM_STORE_CURRENT_USER ||
       pvPara == nullptr ||
-      !quillet::platform::Utf8FromWide(static_cast<const wchar_t*>(pvPara), &name)) {
+      !quillet::platform::utf8FromWide(static_cast<const wchar_t*>(pvPara), &name)) {
     SetLastError(E_INVALIDARG);
     return nullptr;
   }
-  return OpenSystemStore(name);
+  return openSystemStore(name);
 }
 
 BOOL CertCloseStore(HCERTSTORE hCertStore, DWORD dwFlags) {
   if (hCertStore == nullptr) return TRUE;
-  CertStoreData* store = quillet::platform::StoreOf(hCertStore);
+  CertStoreData* store = quillet::platform::storeOf(hCertStore);
   if (store == nullptr) {
     SetLastError(E_INVALIDARG);
     return FALSE;
   }
-  const bool pending = store->references() > store->open_handles();
-  store->CloseHandle();
+  const bool pending = store->references() > store->openHandles();
+  store->closeHandle();
   if ((dwFlags & CERT_CLOSE_STORE_CHECK_FLAG) != 0 && pending) {
     SetLastError(CRYPT_E_PENDING_CLOSE);
     return FALSE;
@@ -101,18 +101,18 @@ PCCERT_CONTEXT CertEnumCertificatesInStore(HCERTSTORE hCertStore, PCCERT_CONTEXT
 PCCERT_CONTEXT CertFindCertificateInStore(HCERTSTORE hCertStore, DWORD /*dwCertEncodingType*/,
                                           DWORD /*dwFindFlags*/, DWORD dwFindType,
                                           const void* pvFindPara, PCCERT_CONTEXT pPrevCertContext) {
-  CertStoreData* store = quillet::platform::StoreOf(hCertStore);
-  const bool known_type =
+  CertStoreData* store = quillet::platform::storeOf(hCertStore);
+  const bool knownType =
       dwFindType == CERT_FIND_ANY || (dwFindType == CERT_FIND_SHA1_HASH && pvFindPara != nullptr);
-  if (store == nullptr || !known_type) {
+  if (store == nullptr || !knownType) {
     CertFreeCertificateContext(pPrevCertContext);
     SetLastError(E_INVALIDARG);
     return nullptr;
   }
-  const long start = StartAfter(store, pPrevCertContext);
+  const long start = startAfter(store, pPrevCertContext);
   if (start < 0) {
     SetLastError(E_INVALIDARG);
     return nullptr;
   }
-  return FindFrom(store, start, dwFindType, pvFindPara);
+  return findFrom(store, start, dwFindType, pvFindPara);
 }

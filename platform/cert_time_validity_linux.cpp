@@ -8,9 +8,9 @@ LONG CertVerifyTimeValidity(LPFILETIME pTimeToVerify, PCERT_INFO pCertInfo) {
     GetSystemTimeAsFileTime(&now);
     pTimeToVerify = &now;
   }
-  using quillet::platform::FileTimeTicks;
-  const auto time = FileTimeTicks(*pTimeToVerify);
-  if (time < FileTimeTicks(pCertInfo->NotBefore)) return -1;
-  if (time > FileTimeTicks(pCertInfo->NotAfter)) return 1;
+  using quillet::platform::fileTimeTicks;
+  const auto time = fileTimeTicks(*pTimeToVerify);
+  if (time < fileTimeTicks(pCertInfo->NotBefore)) return -1;
+  if (time > fileTimeTicks(pCertInfo->NotAfter)) return 1;
   return 0;
 }

@@ -11,10 +11,10 @@ using quillet::platform::Malformed;
 using quillet::platform::UnitSink;
 
 // Checks the arguments both directions share; sets ERROR_INVALID_PARAMETER when they fail.
-bool argumentsValid(UINT code_page, DWORD flags, DWORD allowed_flags, const void* input,
-                    int input_length, int output_size) {
-  if (code_page != CP_UTF8 || (flags & ~allowed_flags) != 0 || input == nullptr ||
-      input_length == 0 || input_length < -1 || output_size < 0) {
+bool argumentsValid(UINT code_page, DWORD flags, DWORD allowedFlags, const void* input,
+                    int inputLength, int outputSize) {
+  if (code_page != CP_UTF8 || (flags & ~allowedFlags) != 0 || input == nullptr ||
+      inputLength == 0 || inputLength < -1 || outputSize < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
@@ -26,17 +26,17 @@ bool argumentsValid(UINT code_page, DWORD flags, DWORD allowed_flags, const void
 // asked for, else the units if they fit, else ERROR_INSUFFICIENT_BUFFER after storing what
 // fits. A refused character leaves the output untouched.
 template <typename Unit, typename Convert>
-int deliver(Convert convert, Unit* output, int output_size) {
+int deliver(Convert convert, Unit* output, int outputSize) {
   UnitSink<Unit> counted;
   if (!convert(&counted)) {
     SetLastError(ERROR_NO_UNICODE_TRANSLATION);
     return 0;
   }
   const int needed = static_cast<int>(counted.count());
-  if (output_size == 0) return needed;
-  UnitSink<Unit> stored(output, static_cast<std::size_t>(output_size), needed <= output_size);
+  if (outputSize == 0) return needed;
+  UnitSink<Unit> stored(output, static_cast<std::size_t>(outputSize), needed <= outputSize);
   convert(&stored);
-  if (needed > output_size) {
+  if (needed > outputSize) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
@@ -56,7 +56,7 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
   const Malformed mode =
       (dwFlags & MB_ERR_INVALID_CHARS) != 0 ? Malformed::kRefuse : Malformed::kReplace;
   auto convert = [&](UnitSink<WCHAR>* out) {
-    return quillet::platform::ConvertUtf8ToUtf16(lpMultiByteStr, end, mode, out);
+    return quillet::platform::convertUtf8ToUtf16(lpMultiByteStr, end, mode, out);
   };
   return deliver(convert, lpWideCharStr, cchWideChar);
 }
@@ -77,7 +77,7 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
   const Malformed mode =
       (dwFlags & WC_ERR_INVALID_CHARS) != 0 ? Malformed::kRefuse : Malformed::kReplace;
   auto convert = [&](UnitSink<char>* out) {
-    return quillet::platform::ConvertUtf16ToUtf8(lpWideCharStr, end, mode, out);
+    return quillet::platform::convertUtf16ToUtf8(lpWideCharStr, end, mode, out);
   };
   return deliver(convert, lpMultiByteStr, cbMultiByte);
 }

@@ -19,14 +19,14 @@ namespace quillet::platform {
 namespace {
 
 // Returns the time as seconds since the epoch, or 0 when it cannot be read.
-std::time_t EpochSeconds(const ASN1_TIME* time) {
+std::time_t epochSeconds(const ASN1_TIME* time) {
   std::tm parts{};
   if (time == nullptr || ASN1_TIME_to_tm(time, &parts) != 1) return 0;
   return timegm(&parts);
 }
 
 // Returns the reason code of a CRL entry: its reason extension, else unspecified.
-DWORD EntryReason(const X509_REVOKED* entry) {
+DWORD entryReason(const X509_REVOKED* entry) {
   int critical = 0;
   auto* reason = static_cast<ASN1_ENUMERATED*>(
       X509_REVOKED_get_ext_d2i(entry, NID_crl_reason, &critical, nullptr));
@@ -37,46 +37,46 @@ DWORD EntryReason(const X509_REVOKED* entry) {
                                                            : CRL_REASON_UNSPECIFIED;
 }
 
-bool IsCurrent(X509_CRL* crl, std::time_t now) {
-  const ASN1_TIME* this_update = X509_CRL_get0_lastUpdate(crl);
-  const ASN1_TIME* next_update = X509_CRL_get0_nextUpdate(crl);
-  if (this_update == nullptr || X509_cmp_time(this_update, &now) != -1) return false;
-  return next_update == nullptr || X509_cmp_time(next_update, &now) == 1;
+bool isCurrent(X509_CRL* crl, std::time_t now) {
+  const ASN1_TIME* thisUpdate = X509_CRL_get0_lastUpdate(crl);
+  const ASN1_TIME* nextUpdate = X509_CRL_get0_nextUpdate(crl);
+  if (thisUpdate == nullptr || X509_cmp_time(thisUpdate, &now) != -1) return false;
+  return nextUpdate == nullptr || X509_cmp_time(nextUpdate, &now) == 1;
 }
 
-// Everything IsUsableCrl asks but the signature and the dates.
-bool NameAndUsageFit(X509_CRL* crl, X509* issuer) {
+// Everything isUsableCrl asks but the signature and the dates.
+bool nameAndUsageFit(X509_CRL* crl, X509* issuer) {
   if (X509_NAME_cmp(X509_CRL_get_issuer(crl), X509_get_subject_name(issuer)) != 0) return false;
   if (X509_CRL_get_ext_by_NID(crl, NID_delta_crl, -1) >= 0) return false;
   return (X509_get_key_usage(issuer) & KU_CRL_SIGN) != 0;
 }
 
-bool SignatureVerifies(X509_CRL* crl, X509* issuer) {
+bool signatureVerifies(X509_CRL* crl, X509* issuer) {
   EVP_PKEY* key = X509_get0_pubkey(issuer);
   const bool verified = key != nullptr && X509_CRL_verify(crl, key) == 1;
   ERR_clear_error();
   return verified;
 }
 
-// The verdict of the CRLs 0..count-1 (crl_at(i)), of which usable(i) tells which count.
+// The verdict of the CRLs 0..count-1 (crlAt(i)), of which usable(i) tells which count.
 template <typename CrlAt, typename Usable>
-CrlVerdict Judge(X509* cert, std::size_t count, CrlAt crl_at, Usable usable, std::time_t now) {
+CrlVerdict judge(X509* cert, std::size_t count, CrlAt crlAt, Usable usable, std::time_t now) {
   CrlVerdict verdict;
   std::time_t newest = 0;
   for (std::size_t i = 0; i < count; ++i) {
-    X509_CRL* crl = crl_at(i);
+    X509_CRL* crl = crlAt(i);
     if (!usable(i)) continue;
-    newest = std::max(newest, EpochSeconds(X509_CRL_get0_lastUpdate(crl)));
+    newest = std::max(newest, epochSeconds(X509_CRL_get0_lastUpdate(crl)));
     X509_REVOKED* entry = nullptr;
     if (X509_CRL_get0_by_serial(crl, &entry, X509_get0_serialNumber(cert)) > 0) {
       verdict.kind = CrlVerdict::kRevoked;
-      verdict.reason = EntryReason(entry);
+      verdict.reason = entryReason(entry);
       break;
     }
     verdict.kind = CrlVerdict::kNotRevoked;
   }
   if (verdict.kind != CrlVerdict::kNoUsableCrl && newest > 0 && newest <= now) {
-    verdict.freshness_seconds = static_cast<DWORD>(now - newest);
+    verdict.freshnessSeconds = static_cast<DWORD>(now - newest);
   }
   return verdict;
 }
@@ -110,8 +110,8 @@ struct FileVersion {
 // A CRL of a file with the issuer keys (DER SubjectPublicKeyInfo) its signature verified
 // with.
 struct CachedCrl {
-  OwnedCrl crl;
-  std::vector<std::string> verified_keys;
+  ScopedX509Crl crl;
+  std::vector<std::string> verifiedKeys;
 };
 
 struct CachedFile {
@@ -122,18 +122,16 @@ struct CachedFile {
   std::vector<CachedCrl> crls;
 };
 
-std::string PublicKeyDer(X509* cert) {
-  unsigned char* der = nullptr;
-  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &der);
-  std::string bytes;
-  if (length > 0)
-    bytes.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
-  return bytes;
+std::string publicKeyDer(X509* cert) {
+  unsigned char* bytes = nullptr;
+  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &bytes);
+  const ScopedOpenSslBytes der(bytes);
+  if (length <= 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
 }
 
 // Reads the rest of an open file. False on a read error.
-bool ReadAll(int fd, std::string* bytes) {
+bool readAll(int fd, std::string* bytes) {
   char buffer[16384];
   for (;;) {
     const ssize_t got = read(fd, buffer, sizeof buffer);
@@ -145,47 +143,47 @@ bool ReadAll(int fd, std::string* bytes) {
 
 class StoreCrlCache {
  public:
-  CrlVerdict Judge(X509* cert, X509* issuer, std::time_t now) {
+  CrlVerdict judge(X509* cert, X509* issuer, std::time_t now) {
     std::lock_guard<std::mutex> lock(mutex_);
-    Refresh();
+    refresh();
     std::vector<CachedCrl*> crls;
     for (CachedFile& file : files_) {
       for (CachedCrl& crl : file.crls) crls.push_back(&crl);
     }
-    const std::string key = PublicKeyDer(issuer);
-    return quillet::platform::Judge(
+    const std::string key = publicKeyDer(issuer);
+    return quillet::platform::judge(
         cert, crls.size(), [&](std::size_t i) { return crls[i]->crl.get(); },
-        [&](std::size_t i) { return IsUsable(crls[i], issuer, key, now); }, now);
+        [&](std::size_t i) { return isUsable(crls[i], issuer, key, now); }, now);
   }
 
  private:
-  static bool IsUsable(CachedCrl* cached, X509* issuer, const std::string& key, std::time_t now) {
+  static bool isUsable(CachedCrl* cached, X509* issuer, const std::string& key, std::time_t now) {
     X509_CRL* crl = cached->crl.get();
-    if (!NameAndUsageFit(crl, issuer)) return false;
-    std::vector<std::string>& keys = cached->verified_keys;
+    if (!nameAndUsageFit(crl, issuer)) return false;
+    std::vector<std::string>& keys = cached->verifiedKeys;
     if (key.empty() || std::find(keys.begin(), keys.end(), key) == keys.end()) {
-      if (!SignatureVerifies(crl, issuer)) return false;
+      if (!signatureVerifies(crl, issuer)) return false;
       if (!key.empty()) keys.push_back(key);
     }
-    return IsCurrent(crl, now);
+    return isCurrent(crl, now);
   }
 
   // Makes files_ the store's CRL files as they are now, keeping the decoded CRLs of every
   // file whose version is the one cached.
-  void Refresh() {
+  void refresh() {
     std::vector<CachedFile> fresh;
-    for (const std::string& path : StoreCrlFiles()) {
-      timespec read_at{};
-      clock_gettime(CLOCK_REALTIME, &read_at);
+    for (const std::string& path : storeCrlFiles()) {
+      timespec readAt{};
+      clock_gettime(CLOCK_REALTIME, &readAt);
       const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
       if (fd < 0) continue;
       struct stat info {};
       if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
-        CachedFile* held = Find(path);
+        CachedFile* held = find(path);
         if (held != nullptr && held->stable && held->version == FileVersion(info)) {
           fresh.push_back(std::move(*held));
         } else {
-          Load(fd, path, info, read_at, &fresh);
+          load(fd, path, info, readAt, &fresh);
         }
       }
       close(fd);
@@ -193,24 +191,24 @@ class StoreCrlCache {
     files_ = std::move(fresh);
   }
 
-  CachedFile* Find(const std::string& path) {
+  CachedFile* find(const std::string& path) {
     for (CachedFile& file : files_) {
       if (file.path == path) return &file;
     }
     return nullptr;
   }
 
-  static void Load(int fd, const std::string& path, const struct stat& info,
-                   const timespec& read_at, std::vector<CachedFile>* files) {
+  static void load(int fd, const std::string& path, const struct stat& info, const timespec& readAt,
+                   std::vector<CachedFile>* files) {
     std::string bytes;
-    if (!ReadAll(fd, &bytes)) return;
-    OwnedCrls decoded;
-    DecodeCrls(bytes, &decoded);
+    if (!readAll(fd, &bytes)) return;
+    ScopedX509Crls decoded;
+    decodeCrls(bytes, &decoded);
     CachedFile file{path, FileVersion(info), false, {}};
-    file.stable = info.st_ctim.tv_sec + kStableSeconds < read_at.tv_sec ||
-                  (info.st_ctim.tv_sec + kStableSeconds == read_at.tv_sec &&
-                   info.st_ctim.tv_nsec <= read_at.tv_nsec);
-    for (OwnedCrl& crl : decoded) file.crls.push_back(CachedCrl{std::move(crl), {}});
+    file.stable = info.st_ctim.tv_sec + kStableSeconds < readAt.tv_sec ||
+                  (info.st_ctim.tv_sec + kStableSeconds == readAt.tv_sec &&
+                   info.st_ctim.tv_nsec <= readAt.tv_nsec);
+    for (ScopedX509Crl& crl : decoded) file.crls.push_back(CachedCrl{std::move(crl), {}});
     files->push_back(std::move(file));
   }
 
@@ -220,19 +218,19 @@ class StoreCrlCache {
 
 }  // namespace
 
-bool IsUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now) {
-  return NameAndUsageFit(crl, issuer) && SignatureVerifies(crl, issuer) && IsCurrent(crl, now);
+bool isUsableCrl(X509_CRL* crl, X509* issuer, std::time_t now) {
+  return nameAndUsageFit(crl, issuer) && signatureVerifies(crl, issuer) && isCurrent(crl, now);
 }
 
-CrlVerdict JudgeByCrls(X509* cert, X509* issuer, const OwnedCrls& crls, std::time_t now) {
-  return Judge(
+CrlVerdict judgeByCrls(X509* cert, X509* issuer, const ScopedX509Crls& crls, std::time_t now) {
+  return judge(
       cert, crls.size(), [&](std::size_t i) { return crls[i].get(); },
-      [&](std::size_t i) { return IsUsableCrl(crls[i].get(), issuer, now); }, now);
+      [&](std::size_t i) { return isUsableCrl(crls[i].get(), issuer, now); }, now);
 }
 
-CrlVerdict JudgeByStoreCrls(X509* cert, X509* issuer, std::time_t now) {
+CrlVerdict judgeByStoreCrls(X509* cert, X509* issuer, std::time_t now) {
   static StoreCrlCache cache;
-  return cache.Judge(cert, issuer, now);
+  return cache.judge(cert, issuer, now);
 }
 
 }  // namespace quillet::platform

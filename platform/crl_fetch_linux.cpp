@@ -17,16 +17,16 @@ constexpr char kCurlSoname[] = "libcurl.so.4";
 // The few libcurl functions a fetch uses, bound from the library loaded on the first fetch,
 // so that a process that never fetches a CRL never maps libcurl and its dependencies.
 struct Curl {
-  decltype(&::curl_global_init) global_init = nullptr;
-  decltype(&::curl_easy_init) easy_init = nullptr;
-  decltype(&::curl_easy_setopt) easy_setopt = nullptr;
-  decltype(&::curl_easy_perform) easy_perform = nullptr;
-  decltype(&::curl_easy_getinfo) easy_getinfo = nullptr;
-  decltype(&::curl_easy_cleanup) easy_cleanup = nullptr;
+  decltype(&::curl_global_init) globalInit = nullptr;
+  decltype(&::curl_easy_init) easyInit = nullptr;
+  decltype(&::curl_easy_setopt) easySetopt = nullptr;
+  decltype(&::curl_easy_perform) easyPerform = nullptr;
+  decltype(&::curl_easy_getinfo) easyGetinfo = nullptr;
+  decltype(&::curl_easy_cleanup) easyCleanup = nullptr;
 };
 
 template <typename Function>
-bool Bind(void* library, const char* name, Function* function, std::string* error) {
+bool bindSymbol(void* library, const char* name, Function* function, std::string* error) {
   *function = reinterpret_cast<Function>(dlsym(library, name));
   if (*function == nullptr) *error = std::string(kCurlSoname) + " has no " + name;
   return *function != nullptr;
@@ -34,7 +34,7 @@ bool Bind(void* library, const char* name, Function* function, std::string* erro
 
 // Loads libcurl and makes its process-wide set-up, once; both last until the process ends.
 // Returns null, with the reason in *error, when libcurl cannot be had.
-const Curl* LoadedCurl(std::string* error) {
+const Curl* loadedCurl(std::string* error) {
   static std::once_flag once;
   static Curl curl;
   static bool ready = false;
@@ -45,14 +45,14 @@ const Curl* LoadedCurl(std::string* error) {
       const char* why = dlerror();
       reason = std::string("cannot load ") + kCurlSoname + ": " + (why != nullptr ? why : "");
     } else {
-      ready = Bind(library, "curl_global_init", &curl.global_init, &reason) &&
-              Bind(library, "curl_easy_init", &curl.easy_init, &reason) &&
-              Bind(library, "curl_easy_setopt", &curl.easy_setopt, &reason) &&
-              Bind(library, "curl_easy_perform", &curl.easy_perform, &reason) &&
-              Bind(library, "curl_easy_getinfo", &curl.easy_getinfo, &reason) &&
-              Bind(library, "curl_easy_cleanup", &curl.easy_cleanup, &reason);
+      ready = bindSymbol(library, "curl_global_init", &curl.globalInit, &reason) &&
+              bindSymbol(library, "curl_easy_init", &curl.easyInit, &reason) &&
+              bindSymbol(library, "curl_easy_setopt", &curl.easySetopt, &reason) &&
+              bindSymbol(library, "curl_easy_perform", &curl.easyPerform, &reason) &&
+              bindSymbol(library, "curl_easy_getinfo", &curl.easyGetinfo, &reason) &&
+              bindSymbol(library, "curl_easy_cleanup", &curl.easyCleanup, &reason);
     }
-    if (ready && curl.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+    if (ready && curl.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
       ready = false;
       reason = std::string(kCurlSoname) + ": curl_global_init failed";
     }
@@ -66,22 +66,22 @@ const Curl* LoadedCurl(std::string* error) {
 
 struct Sink {
   std::string* body;
-  bool too_long = false;
+  bool tooLong = false;
 };
 
-size_t Collect(char* data, size_t size, size_t count, void* user) {
+size_t collect(char* data, size_t size, size_t count, void* user) {
   auto* sink = static_cast<Sink*>(user);
   const size_t bytes = size * count;
   if (sink->body->size() + bytes > static_cast<size_t>(kMaxCrlBytes)) {
-    sink->too_long = true;
+    sink->tooLong = true;
     return 0;  // makes libcurl stop with a write error
   }
   sink->body->append(data, bytes);
   return bytes;
 }
 
-bool Configure(const Curl& lib, CURL* curl, const std::string& url, long milliseconds, Sink* sink) {
-  const auto set = lib.easy_setopt;
+bool configure(const Curl& lib, CURL* curl, const std::string& url, long milliseconds, Sink* sink) {
+  const auto set = lib.easySetopt;
   return set(curl, CURLOPT_URL, url.c_str()) == CURLE_OK &&
          set(curl, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
          set(curl, CURLOPT_PROTOCOLS_STR, "http") == CURLE_OK &&
@@ -91,13 +91,13 @@ bool Configure(const Curl& lib, CURL* curl, const std::string& url, long millise
          set(curl, CURLOPT_TIMEOUT_MS, milliseconds) == CURLE_OK &&
          set(curl, CURLOPT_CONNECTTIMEOUT_MS, milliseconds) == CURLE_OK &&
          set(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxCrlBytes)) == CURLE_OK &&
-         set(curl, CURLOPT_WRITEFUNCTION, &Collect) == CURLE_OK &&
+         set(curl, CURLOPT_WRITEFUNCTION, &collect) == CURLE_OK &&
          set(curl, CURLOPT_WRITEDATA, sink) == CURLE_OK;
 }
 
 }  // namespace
 
-bool FetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point deadline,
+bool fetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point deadline,
                    std::string* body, std::string* error) {
   body->clear();
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -106,21 +106,21 @@ bool FetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point
     if (error != nullptr) *error = "no time left for the fetch";
     return false;
   }
-  const Curl* lib = LoadedCurl(error);
+  const Curl* lib = loadedCurl(error);
   if (lib == nullptr) return false;
-  const auto cleanup = [lib](CURL* handle) { lib->easy_cleanup(handle); };
-  std::unique_ptr<CURL, decltype(cleanup)> curl(lib->easy_init(), cleanup);
+  const auto cleanup = [lib](CURL* handle) { lib->easyCleanup(handle); };
+  std::unique_ptr<CURL, decltype(cleanup)> curl(lib->easyInit(), cleanup);
   Sink sink{body};
   if (curl == nullptr ||
-      !Configure(*lib, curl.get(), url, static_cast<long>(left.count()), &sink)) {
+      !configure(*lib, curl.get(), url, static_cast<long>(left.count()), &sink)) {
     if (error != nullptr) *error = "libcurl could not be set up for " + url;
     return false;
   }
   long status = 0;
-  const CURLcode performed = lib->easy_perform(curl.get());
+  const CURLcode performed = lib->easyPerform(curl.get());
   const bool ok = performed == CURLE_OK &&
-                  lib->easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
-                  status == 200 && !sink.too_long;
+                  lib->easyGetinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status) == CURLE_OK &&
+                  status == 200 && !sink.tooLong;
   if (!ok) {
     body->clear();
     if (error != nullptr) {

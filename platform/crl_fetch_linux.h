@@ -15,7 +15,7 @@ constexpr long kMaxCrlBytes = 16L * 1024 * 1024;
 // could not be reached, answered anything else, sent more than kMaxCrlBytes, or `deadline`
 // passed first. libcurl (libcurl.so.4) is loaded on the first fetch, not at start; when it
 // cannot be loaded every fetch fails, and the reason also goes once to the debugger output.
-bool FetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point deadline,
+bool fetchHttpBody(const std::string& url, std::chrono::steady_clock::time_point deadline,
                    std::string* body, std::string* error = nullptr);
 
 }  // namespace quillet::platform

@@ -61,15 +61,15 @@ namespace {
 // The soname of the OpenSSL 3 libcrypto the headers describe.
 #define QUILLET_CRYPTO_SONAME "libcrypto.so.3"
 
-void BindAll();
+void bindAll();
 
 // The resolver a slot starts with: binds every slot, then calls through its own.
 template <typename Function, void** Slot>
 struct FirstCall;
 template <typename Result, typename... Arguments, void** Slot>
 struct FirstCall<Result (*)(Arguments...), Slot> {
-  static Result Call(Arguments... arguments) {
-    BindAll();
+  static Result call(Arguments... arguments) {
+    bindAll();
     return reinterpret_cast<Result (*)(Arguments...)>(*Slot)(arguments...);
   }
 };
@@ -81,7 +81,7 @@ struct FirstCall<Result (*)(Arguments...), Slot> {
 #define QUILLET_CRYPTO_SLOT(name)                                                                \
   extern "C" __attribute__((visibility("hidden"))) void* quillet_crypto_slot_##name;             \
   void* quillet_crypto_slot_##name =                                                             \
-      reinterpret_cast<void*>(&FirstCall<decltype(&::name), &quillet_crypto_slot_##name>::Call); \
+      reinterpret_cast<void*>(&FirstCall<decltype(&::name), &quillet_crypto_slot_##name>::call); \
   asm(".pushsection .text\n.globl " #name "\n.hidden " #name "\n.type " #name                    \
       ", @function\n" #name ":\n\tendbr64\n\tjmp *quillet_crypto_slot_" #name                    \
       "(%rip)\n"                                                                                 \
@@ -91,22 +91,22 @@ QUILLET_CRYPTO_FUNCTIONS(QUILLET_CRYPTO_SLOT)
 
 namespace {
 
-[[noreturn]] void Unavailable(const char* what) {
+[[noreturn]] void unavailable(const char* what) {
   std::fprintf(stderr, "QuilletPlatform: %s\n", what);
   std::abort();
 }
 
-void BindAll() {
+void bindAll() {
   static std::once_flag once;
   std::call_once(once, [] {
     // Never closed (libcrypto is NODELETE anyway): its functions stay in the slots.
     void* library = dlopen(QUILLET_CRYPTO_SONAME, RTLD_NOW | RTLD_GLOBAL);
-    if (library == nullptr) Unavailable(dlerror());
+    if (library == nullptr) unavailable(dlerror());
 #define QUILLET_CRYPTO_BIND(name)                              \
   if (void* found = dlsym(library, #name); found != nullptr) { \
     quillet_crypto_slot_##name = found;                        \
   } else {                                                     \
-    Unavailable(QUILLET_CRYPTO_SONAME " lacks " #name);        \
+    unavailable(QUILLET_CRYPTO_SONAME " lacks " #name);        \
   }
     QUILLET_CRYPTO_FUNCTIONS(QUILLET_CRYPTO_BIND)
 #undef QUILLET_CRYPTO_BIND

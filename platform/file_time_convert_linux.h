@@ -11,7 +11,7 @@ namespace quillet::platform {
 constexpr std::int64_t kFileTimeUnixEpochSeconds = 11644473600LL;
 
 // Returns the FILETIME of a Unix time (seconds and nanoseconds since 1970, UTC).
-inline FILETIME FileTimeFromUnix(std::int64_t seconds, long nanoseconds = 0) {
+inline FILETIME fileTimeFromUnix(std::int64_t seconds, long nanoseconds = 0) {
   const std::uint64_t ticks =
       static_cast<std::uint64_t>(seconds + kFileTimeUnixEpochSeconds) * 10000000ULL +
       static_cast<std::uint64_t>(nanoseconds / 100);
@@ -19,13 +19,13 @@ inline FILETIME FileTimeFromUnix(std::int64_t seconds, long nanoseconds = 0) {
 }
 
 // Returns a FILETIME as one 64-bit count of 100-nanosecond intervals.
-inline std::uint64_t FileTimeTicks(const FILETIME& time) {
+inline std::uint64_t fileTimeTicks(const FILETIME& time) {
   return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
 // Returns the Unix time (whole seconds, rounded down) of a FILETIME.
-inline std::int64_t UnixFromFileTime(const FILETIME& time) {
-  return static_cast<std::int64_t>(FileTimeTicks(time) / 10000000ULL) - kFileTimeUnixEpochSeconds;
+inline std::int64_t unixFromFileTime(const FILETIME& time) {
+  return static_cast<std::int64_t>(fileTimeTicks(time) / 10000000ULL) - kFileTimeUnixEpochSeconds;
 }
 
 }  // namespace quillet::platform

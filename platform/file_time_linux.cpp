@@ -7,5 +7,5 @@
 void GetSystemTimeAsFileTime(LPFILETIME lpSystemTimeAsFileTime) {
   timespec now{};
   clock_gettime(CLOCK_REALTIME, &now);
-  *lpSystemTimeAsFileTime = quillet::platform::FileTimeFromUnix(now.tv_sec, now.tv_nsec);
+  *lpSystemTimeAsFileTime = quillet::platform::fileTimeFromUnix(now.tv_sec, now.tv_nsec);
 }

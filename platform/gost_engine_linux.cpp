@@ -12,16 +12,16 @@
 
 namespace {
 
-ENGINE* g_engine = nullptr;
+ENGINE* loadedEngine = nullptr;
 
-void ReleaseEngine() {
-  if (g_engine == nullptr) return;
-  ENGINE_finish(g_engine);
-  ENGINE_free(g_engine);
-  g_engine = nullptr;
+void releaseEngine() {
+  if (loadedEngine == nullptr) return;
+  ENGINE_finish(loadedEngine);
+  ENGINE_free(loadedEngine);
+  loadedEngine = nullptr;
 }
 
-ENGINE* LoadEngine() {
+ENGINE* loadEngine() {
   OPENSSL_init_crypto(OPENSSL_INIT_ENGINE_DYNAMIC, nullptr);
   ENGINE* engine = ENGINE_by_id("gost");
   if (engine == nullptr) {
@@ -36,7 +36,7 @@ ENGINE* LoadEngine() {
   ENGINE_set_default(engine, ENGINE_METHOD_ALL);
   ERR_clear_error();
   // Registered after OpenSSL's own exit handler, so it runs before it.
-  std::atexit(ReleaseEngine);
+  std::atexit(releaseEngine);
   return engine;
 }
 
@@ -44,6 +44,6 @@ ENGINE* LoadEngine() {
 
 ENGINE* QuilletGostEngine(void) {
   static std::once_flag once;
-  std::call_once(once, [] { g_engine = LoadEngine(); });
-  return g_engine;
+  std::call_once(once, [] { loadedEngine = loadEngine(); });
+  return loadedEngine;
 }

@@ -18,4 +18,6 @@
 
 // Loads the GOST engine the first time (at most once per process, thread-safe; the library
 // keeps the reference) and returns it, or NULL when it could not be loaded.
+// Exported from the platform library and called by the other modules: its name is part of
+// the library's C interface and keeps its spelling.
 QUILLET_API ENGINE* QuilletGostEngine(void);

@@ -1,9 +1,9 @@
 #include "platform/last_error.h"
 
 namespace {
-thread_local DWORD g_last_error = 0;
+thread_local DWORD threadLastError = 0;
 }  // namespace
 
-DWORD GetLastError() { return g_last_error; }
+DWORD GetLastError() { return threadLastError; }
 
-void SetLastError(DWORD code) { g_last_error = code; }
+void SetLastError(DWORD code) { threadLastError = code; }

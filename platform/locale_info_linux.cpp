@@ -9,7 +9,7 @@
 namespace {
 
 // The locale name the environment gives the character type.
-std::string UserLocaleName() {
+std::string userLocaleName() {
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(variable);
     if (value != nullptr && value[0] != '\0') return value;
@@ -23,7 +23,7 @@ struct LocaleParts {
   std::string codeset;
 };
 
-LocaleParts SplitLocale(std::string name) {
+LocaleParts splitLocale(std::string name) {
   LocaleParts parts;
   name = name.substr(0, name.find('@'));
   const std::size_t dot = name.find('.');
@@ -41,8 +41,8 @@ LocaleParts SplitLocale(std::string name) {
 }
 
 // The answer to a query; false for a query this layer does not know.
-bool Answer(LCTYPE type, std::string* text) {
-  const LocaleParts parts = SplitLocale(UserLocaleName());
+bool localeAnswer(LCTYPE type, std::string* text) {
+  const LocaleParts parts = splitLocale(userLocaleName());
   switch (type) {
     case LOCALE_SENGLANGUAGE:
     case LOCALE_SISO639LANGNAME:
@@ -71,11 +71,11 @@ int GetLocaleInfoW(LCID Locale, LCTYPE LCType, LPWSTR lpLCData, int cchData) {
   }
   std::string text;
   std::wstring wide;
-  if (!Answer(LCType & ~static_cast<LCTYPE>(LOCALE_NOUSEROVERRIDE), &text)) {
+  if (!localeAnswer(LCType & ~static_cast<LCTYPE>(LOCALE_NOUSEROVERRIDE), &text)) {
     SetLastError(ERROR_INVALID_FLAGS);
     return 0;
   }
-  if (!quillet::platform::WideFromUtf8(text, &wide)) wide.clear();
+  if (!quillet::platform::wideFromUtf8(text, &wide)) wide.clear();
   const int needed = static_cast<int>(wide.size()) + 1;
   if (cchData == 0) return needed;
   if (cchData < needed) {

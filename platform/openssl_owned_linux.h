@@ -10,32 +10,34 @@
 #include <openssl/evp.h>
 #include <openssl/pkcs12.h>
 #include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
 
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 namespace quillet::platform {
 
-struct X509Deleter {
+struct X509Free {
   void operator()(X509* cert) const { X509_free(cert); }
 };
-struct X509CrlDeleter {
+struct X509CrlFree {
   void operator()(X509_CRL* crl) const { X509_CRL_free(crl); }
 };
-struct EvpPkeyDeleter {
+struct EvpPkeyFree {
   void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
 };
-struct BioDeleter {
+struct BioFree {
   void operator()(BIO* bio) const { BIO_free(bio); }
 };
-struct Pkcs12Deleter {
+struct Pkcs12Free {
   void operator()(PKCS12* pfx) const { PKCS12_free(pfx); }
 };
-struct Asn1TypeDeleter {
+struct Asn1TypeFree {
   void operator()(ASN1_TYPE* any) const { ASN1_TYPE_free(any); }
 };
 // A stack that owns its certificates: they are freed with it.
-struct X509StackDeleter {
+struct X509StackPopFree {
   void operator()(STACK_OF(X509) * stack) const { sk_X509_pop_free(stack, X509_free); }
 };
 // Bytes OpenSSL allocated for the caller (i2d_* output, ASN1_STRING_to_UTF8).
@@ -44,22 +46,50 @@ struct OpenSslFree {
 };
 
 // A certificate, freed with X509_free.
-using OwnedX509 = std::unique_ptr<X509, X509Deleter>;
+using ScopedX509 = std::unique_ptr<X509, X509Free>;
 // A certificate revocation list, freed with X509_CRL_free.
-using OwnedCrl = std::unique_ptr<X509_CRL, X509CrlDeleter>;
-using OwnedCrls = std::vector<OwnedCrl>;
+using ScopedX509Crl = std::unique_ptr<X509_CRL, X509CrlFree>;
+using ScopedX509Crls = std::vector<ScopedX509Crl>;
 // A key (public, or private with its public half), freed with EVP_PKEY_free.
-using OwnedKey = std::unique_ptr<EVP_PKEY, EvpPkeyDeleter>;
+using ScopedEvpPkey = std::unique_ptr<EVP_PKEY, EvpPkeyFree>;
 // A BIO (memory or file), freed with BIO_free; a memory BIO over borrowed bytes leaves
 // them alone.
-using OwnedBio = std::unique_ptr<BIO, BioDeleter>;
+using ScopedBio = std::unique_ptr<BIO, BioFree>;
 // A parsed PKCS#12 file, freed with PKCS12_free.
-using OwnedPkcs12 = std::unique_ptr<PKCS12, Pkcs12Deleter>;
+using ScopedPkcs12 = std::unique_ptr<PKCS12, Pkcs12Free>;
+// A stack of certificates that borrows them, freed with sk_X509_free (the certificates
+// are left alone).
+struct X509StackFree {
+  void operator()(STACK_OF(X509) * stack) const { sk_X509_free(stack); }
+};
+using ScopedX509BorrowingStack = std::unique_ptr<STACK_OF(X509), X509StackFree>;
+// A certificate store, freed with X509_STORE_free.
+struct X509StoreFree {
+  void operator()(X509_STORE* store) const { X509_STORE_free(store); }
+};
+using ScopedX509Store = std::unique_ptr<X509_STORE, X509StoreFree>;
+// A verification context, freed with X509_STORE_CTX_free.
+struct X509StoreCtxFree {
+  void operator()(X509_STORE_CTX* context) const { X509_STORE_CTX_free(context); }
+};
+using ScopedX509StoreCtx = std::unique_ptr<X509_STORE_CTX, X509StoreCtxFree>;
 // A stack of certificates that owns them, freed with sk_X509_pop_free.
-using OwnedX509Stack = std::unique_ptr<STACK_OF(X509), X509StackDeleter>;
+using ScopedX509Stack = std::unique_ptr<STACK_OF(X509), X509StackPopFree>;
 // An ASN.1 value of any type, freed with ASN1_TYPE_free.
-using OwnedAsn1Type = std::unique_ptr<ASN1_TYPE, Asn1TypeDeleter>;
+using ScopedAsn1Type = std::unique_ptr<ASN1_TYPE, Asn1TypeFree>;
 // A block OpenSSL allocated, freed with OPENSSL_free.
-using OwnedOpenSslBytes = std::unique_ptr<unsigned char, OpenSslFree>;
+using ScopedOpenSslBytes = std::unique_ptr<unsigned char, OpenSslFree>;
+
+// A block the C library allocated with malloc for the caller (realpath's result), freed
+// with free.
+struct MallocFree {
+  void operator()(void* block) const { std::free(block); }
+};
+using ScopedMallocChars = std::unique_ptr<char, MallocFree>;
+
+// The names key_container_linux.cpp still uses; remove once it says ScopedEvpPkey and
+// ScopedBio.
+using OwnedKey = ScopedEvpPkey;
+using OwnedBio = ScopedBio;
 
 }  // namespace quillet::platform

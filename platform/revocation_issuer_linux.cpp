@@ -19,14 +19,12 @@ const wchar_t* const kIssuerStores[] = {L"My", L"CA", L"Root"};
 
 // The DER encoding of an OpenSSL object, or the empty string when it has none.
 template <typename T>
-std::string Der(const T* object, int (*encode)(const T*, unsigned char**)) {
-  unsigned char* der = nullptr;
-  const int length = encode(object, &der);
-  std::string bytes;
-  if (length > 0)
-    bytes.assign(reinterpret_cast<const char*>(der), static_cast<std::size_t>(length));
-  OPENSSL_free(der);
-  return bytes;
+std::string derOf(const T* object, int (*encode)(const T*, unsigned char**)) {
+  unsigned char* bytes = nullptr;
+  const int length = encode(object, &bytes);
+  const ScopedOpenSslBytes der(bytes);
+  if (length <= 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
 }
 
 // The certificate signatures that verified in this process: pairs of the signing key (DER
@@ -36,9 +34,9 @@ std::string Der(const T* object, int (*encode)(const T*, unsigned char**)) {
 // flat.
 class VerifiedSignatures {
  public:
-  bool Verifies(X509* cert, X509* candidate, EVP_PKEY* key) {
-    std::pair<std::string, std::string> pair(Der(X509_get_X509_PUBKEY(candidate), i2d_X509_PUBKEY),
-                                             Der(cert, i2d_X509));
+  bool verifies(X509* cert, X509* candidate, EVP_PKEY* key) {
+    std::pair<std::string, std::string> pair(
+        derOf(X509_get_X509_PUBKEY(candidate), i2d_X509_PUBKEY), derOf(cert, i2d_X509));
     const bool known = !pair.first.empty() && !pair.second.empty();
     if (known) {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -59,21 +57,21 @@ class VerifiedSignatures {
   std::set<std::pair<std::string, std::string>> verified_;
 };
 
-VerifiedSignatures& ProcessSignatures() {
+VerifiedSignatures& processSignatures() {
   static VerifiedSignatures signatures;
   return signatures;
 }
 
 // Returns the first certificate of the store that issued `cert`, or null.
-OwnedX509 FindIssuerInStore(const wchar_t* name, X509* cert) {
+ScopedX509 findIssuerInStore(const wchar_t* name, X509* cert) {
   HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name);
   if (store == nullptr) return nullptr;
-  OwnedX509 issuer;
+  ScopedX509 issuer;
   PCCERT_CONTEXT context = nullptr;
   while (issuer == nullptr && (context = CertEnumCertificatesInStore(store, context)) != nullptr) {
-    OwnedX509 candidate = DecodeContext(context);
-    if (candidate != nullptr && IsIssuerOf(candidate.get(), cert)) issuer = std::move(candidate);
+    ScopedX509 candidate = decodeContext(context);
+    if (candidate != nullptr && isIssuerOf(candidate.get(), cert)) issuer = std::move(candidate);
   }
   CertFreeCertificateContext(context);
   CertCloseStore(store, 0);
@@ -82,30 +80,30 @@ OwnedX509 FindIssuerInStore(const wchar_t* name, X509* cert) {
 
 }  // namespace
 
-OwnedX509 DecodeContext(PCCERT_CONTEXT context) {
+ScopedX509 decodeContext(PCCERT_CONTEXT context) {
   if (context == nullptr || context->pbCertEncoded == nullptr) return nullptr;
   const unsigned char* cursor = context->pbCertEncoded;
-  OwnedX509 cert(d2i_X509(nullptr, &cursor, static_cast<long>(context->cbCertEncoded)));
+  ScopedX509 cert(d2i_X509(nullptr, &cursor, static_cast<long>(context->cbCertEncoded)));
   if (cert == nullptr) ERR_clear_error();
   return cert;
 }
 
-bool IsIssuerOf(X509* candidate, X509* cert) {
+bool isIssuerOf(X509* candidate, X509* cert) {
   EVP_PKEY* key = X509_get0_pubkey(candidate);
   const bool issued = X509_check_issued(candidate, cert) == X509_V_OK && key != nullptr &&
-                      ProcessSignatures().Verifies(cert, candidate, key);
+                      processSignatures().verifies(cert, candidate, key);
   ERR_clear_error();
   return issued;
 }
 
-OwnedX509 FindIssuerInStores(X509* cert) {
-  const DWORD saved_error = GetLastError();
-  OwnedX509 issuer;
+ScopedX509 findIssuerInStores(X509* cert) {
+  const DWORD savedError = GetLastError();
+  ScopedX509 issuer;
   for (const wchar_t* name : kIssuerStores) {
-    issuer = FindIssuerInStore(name, cert);
+    issuer = findIssuerInStore(name, cert);
     if (issuer != nullptr) break;
   }
-  SetLastError(saved_error);
+  SetLastError(savedError);
   return issuer;
 }
 

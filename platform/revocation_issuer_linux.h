@@ -9,16 +9,16 @@
 namespace quillet::platform {
 
 // Decodes the DER certificate of a context; null when it does not decode.
-OwnedX509 DecodeContext(PCCERT_CONTEXT context);
+ScopedX509 decodeContext(PCCERT_CONTEXT context);
 
 // Returns true when `candidate` issued `cert`: its subject is the certificate's issuer, the
 // key identifiers (when both are present) and its key usage fit, and its key verifies the
 // certificate's signature.
-bool IsIssuerOf(X509* candidate, X509* cert);
+bool isIssuerOf(X509* candidate, X509* cert);
 
 // Returns the issuer of the certificate among the current user's stores My, CA and Root (the
 // first one found, in that order of stores and in each store's order), or null. Leaves the
 // last error as it was.
-OwnedX509 FindIssuerInStores(X509* cert);
+ScopedX509 findIssuerInStores(X509* cert);
 
 }  // namespace quillet::platform

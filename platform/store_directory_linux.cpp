@@ -10,11 +10,11 @@
 
 namespace quillet::platform {
 
-std::string StoresRoot() {
-  const char* data_home = std::getenv("XDG_DATA_HOME");
+std::string storesRoot() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
   std::string base;
-  if (data_home != nullptr && data_home[0] == '/') {
-    base = data_home;
+  if (dataHome != nullptr && dataHome[0] == '/') {
+    base = dataHome;
   } else {
     const char* home = std::getenv("HOME");
     base = std::string(home != nullptr ? home : "") + "/.local/share";
@@ -22,12 +22,12 @@ std::string StoresRoot() {
   return base + "/tavlin.quillet/stores";
 }
 
-std::u32string FoldStoreName(const std::string& name) {
+std::u32string foldStoreName(const std::string& name) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(name.data());
   std::u32string folded;
   for (std::size_t i = 0; i < name.size();) {
     const std::size_t start = i;
-    char32_t cp = DecodeUtf8(bytes, name.size(), &i);
+    char32_t cp = decodeUtf8(bytes, name.size(), &i);
     if (cp == kMalformedSequence) {
       cp = 0x110000 + bytes[start];  // outside Unicode: never equal to a real letter
       i = start + 1;
@@ -40,7 +40,7 @@ std::u32string FoldStoreName(const std::string& name) {
   return folded;
 }
 
-bool ListDirectory(const std::string& directory, std::vector<std::string>* names) {
+bool listDirectory(const std::string& directory, std::vector<std::string>* names) {
   names->clear();
   DIR* dir = opendir(directory.c_str());
   if (dir == nullptr) return false;
@@ -53,23 +53,23 @@ bool ListDirectory(const std::string& directory, std::vector<std::string>* names
   return true;
 }
 
-bool PathExists(const std::string& path) {
+bool pathExists(const std::string& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;
 }
 
-bool FindStoreDirectory(const std::string& name, std::string* path) {
-  const std::string root = StoresRoot();
+bool findStoreDirectory(const std::string& name, std::string* path) {
+  const std::string root = storesRoot();
   *path = root + "/" + name;
   if (name.empty() || name.find('/') != std::string::npos || name == "." || name == "..") {
     return false;
   }
-  if (PathExists(*path)) return true;
+  if (pathExists(*path)) return true;
   std::vector<std::string> entries;
-  if (!ListDirectory(root, &entries)) return false;
-  const std::u32string wanted = FoldStoreName(name);
+  if (!listDirectory(root, &entries)) return false;
+  const std::u32string wanted = foldStoreName(name);
   for (const std::string& entry : entries) {
-    if (FoldStoreName(entry) == wanted) {
+    if (foldStoreName(entry) == wanted) {
       *path = root + "/" + entry;
       return true;
     }

@@ -8,10 +8,10 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // True when the eight bytes at text are all ASCII.
-bool EightAscii(const unsigned char* text) {
+bool eightAscii(const unsigned char* text) {
   std::uint64_t word;
   std::memcpy(&word, text, sizeof word);
   return (word & 0x8080808080808080ull) == 0;
@@ -37,7 +37,7 @@ struct Bounded {
 
 // Decodes the UTF-16 character at text[*pos] (*pos < length), advancing *pos past it.
 // Returns kMalformedSequence for a lone surrogate or a unit above 0xFFFF (one unit passed).
-char32_t DecodeUtf16(const wchar_t* text, std::size_t length, std::size_t* pos) {
+char32_t decodeUtf16(const wchar_t* text, std::size_t length, std::size_t* pos) {
   const auto unit = static_cast<std::uint32_t>(text[(*pos)++]);
   if (unit < 0xD800 || (unit > 0xDFFF && unit <= 0xFFFF)) return unit;
   if (unit > 0xDBFF || *pos >= length) return kMalformedSequence;
@@ -48,7 +48,7 @@ char32_t DecodeUtf16(const wchar_t* text, std::size_t length, std::size_t* pos) 
 }
 
 template <typename Out>
-void PutUtf16(char32_t c, Out* out) {
+void putUtf16(char32_t c, Out* out) {
   if (c < 0x10000) {
     out->put(c);
   } else {
@@ -59,7 +59,7 @@ void PutUtf16(char32_t c, Out* out) {
 }
 
 template <typename Out>
-void PutUtf8(char32_t c, Out* out) {
+void putUtf8(char32_t c, Out* out) {
   if (c < 0x80) {
     out->put(c);
   } else if (c < 0x800) {
@@ -79,7 +79,7 @@ void PutUtf8(char32_t c, Out* out) {
 
 }  // namespace
 
-char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos) {
+char32_t decodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos) {
   const unsigned char lead = text[(*pos)++];
   if (lead < 0x80) return lead;
   int extra = 0;
@@ -95,7 +95,7 @@ char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* 
     return kMalformedSequence;
   }
   for (int i = 0; i < extra; ++i) {
-    if (*pos >= length || !IsContinuation(text[*pos])) return kMalformedSequence;
+    if (*pos >= length || !isContinuation(text[*pos])) return kMalformedSequence;
     value = (value << 6) | (text[(*pos)++] & 0x3F);
   }
   if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
@@ -107,11 +107,11 @@ char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* 
 namespace {
 
 template <typename Out>
-bool Utf8ToUtf16(const unsigned char* in, std::size_t length, Malformed mode, Out* out) {
+bool utf8ToUtf16(const unsigned char* in, std::size_t length, Malformed mode, Out* out) {
   for (std::size_t pos = 0; pos < length;) {
     const unsigned char lead = in[pos];
     if (lead < 0x80) {
-      if (length - pos >= 8 && EightAscii(in + pos)) {
+      if (length - pos >= 8 && eightAscii(in + pos)) {
         for (int i = 0; i < 8; ++i) out->put(in[pos + i]);
         pos += 8;
       } else {
@@ -120,20 +120,20 @@ bool Utf8ToUtf16(const unsigned char* in, std::size_t length, Malformed mode, Ou
       }
       continue;
     }
-    if (lead >= 0xC2 && lead <= 0xDF && pos + 1 < length && IsContinuation(in[pos + 1])) {
+    if (lead >= 0xC2 && lead <= 0xDF && pos + 1 < length && isContinuation(in[pos + 1])) {
       out->put(((lead & 0x1Fu) << 6) | (in[pos + 1] & 0x3Fu));  // Cyrillic and the like
       pos += 2;
       continue;
     }
-    const char32_t c = DecodeUtf8(in, length, &pos);
+    const char32_t c = decodeUtf8(in, length, &pos);
     if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
-    PutUtf16(c == kMalformedSequence ? kReplacement : c, out);
+    putUtf16(c == kMalformedSequence ? kReplacement : c, out);
   }
   return true;
 }
 
 template <typename Out>
-bool Utf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode, Out* out) {
+bool utf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode, Out* out) {
   for (std::size_t pos = 0; pos < length;) {
     const auto unit = static_cast<std::uint32_t>(text[pos]);
     if (unit < 0x80) {
@@ -144,9 +144,9 @@ bool Utf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode, Out* o
       out->put(0x80 | (unit & 0x3F));
       ++pos;
     } else {
-      const char32_t c = DecodeUtf16(text, length, &pos);
+      const char32_t c = decodeUtf16(text, length, &pos);
       if (c == kMalformedSequence && mode == Malformed::kRefuse) return false;
-      PutUtf8(c == kMalformedSequence ? kReplacement : c, out);
+      putUtf8(c == kMalformedSequence ? kReplacement : c, out);
     }
   }
   return true;
@@ -159,14 +159,14 @@ template <typename Text, typename Unit>
 class ConversionSinks {
  public:
   template <typename Convert>
-  static bool Run(Convert convert, UnitSink<Unit>* sink) {
+  static bool run(Convert convert, UnitSink<Unit>* sink) {
     if (sink->output_ == nullptr || sink->capacity_ == 0) {
       Counting<Unit> counting;
       const bool done = convert(&counting);
       sink->count_ += counting.count;
       return done;
     }
-    if (sink->holds_all_) {
+    if (sink->holdsAll_) {
       Storing<Unit> storing{sink->output_ + sink->count_};
       const bool done = convert(&storing);
       sink->count_ = static_cast<std::size_t>(storing.next - sink->output_);
@@ -177,45 +177,45 @@ class ConversionSinks {
   }
 };
 
-bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
+bool convertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
                         UnitSink<wchar_t>* out) {
   const auto* in = reinterpret_cast<const unsigned char*>(text);
-  return ConversionSinks<char, wchar_t>::Run(
-      [&](auto* sink) { return Utf8ToUtf16(in, length, mode, sink); }, out);
+  return ConversionSinks<char, wchar_t>::run(
+      [&](auto* sink) { return utf8ToUtf16(in, length, mode, sink); }, out);
 }
 
-bool ConvertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
+bool convertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
                         UnitSink<char>* out) {
-  return ConversionSinks<wchar_t, char>::Run(
-      [&](auto* sink) { return Utf16ToUtf8(text, length, mode, sink); }, out);
+  return ConversionSinks<wchar_t, char>::run(
+      [&](auto* sink) { return utf16ToUtf8(text, length, mode, sink); }, out);
 }
 
-bool Utf8FromWide(const wchar_t* text, std::string* out) {
+bool utf8FromWide(const wchar_t* text, std::string* out) {
   const std::size_t length = std::char_traits<wchar_t>::length(text);
   UnitSink<char> counted;
-  if (!ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &counted)) return false;
+  if (!convertUtf16ToUtf8(text, length, Malformed::kRefuse, &counted)) return false;
   out->assign(counted.count(), '\0');
   UnitSink<char> stored(out->data(), out->size(), /*holdsAll=*/true);
-  return ConvertUtf16ToUtf8(text, length, Malformed::kRefuse, &stored);
+  return convertUtf16ToUtf8(text, length, Malformed::kRefuse, &stored);
 }
 
-bool WideFromUtf8(const std::string& text, std::wstring* out) {
+bool wideFromUtf8(const std::string& text, std::wstring* out) {
   UnitSink<wchar_t> counted;
-  if (!ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &counted)) return false;
+  if (!convertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &counted)) return false;
   out->assign(counted.count(), L'\0');
   UnitSink<wchar_t> stored(out->data(), out->size(), /*holdsAll=*/true);
-  return ConvertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &stored);
+  return convertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &stored);
 }
 
-std::string Utf8FromWideForDisplay(const wchar_t* text) {
+std::string utf8FromWideForDisplay(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   const std::size_t length = std::char_traits<wchar_t>::length(text);
   UnitSink<char> counted;
-  ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &counted);
+  convertUtf16ToUtf8(text, length, Malformed::kReplace, &counted);
   out.assign(counted.count(), '\0');
   UnitSink<char> stored(out.data(), out.size(), /*holdsAll=*/true);
-  ConvertUtf16ToUtf8(text, length, Malformed::kReplace, &stored);
+  convertUtf16ToUtf8(text, length, Malformed::kReplace, &stored);
   return out;
 }
 

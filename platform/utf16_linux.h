@@ -16,14 +16,14 @@ enum class Malformed {
   kReplace,  // each malformed sequence or unit becomes U+FFFD and the conversion goes on
 };
 
-// DecodeUtf8's answer for a malformed sequence.
+// decodeUtf8's answer for a malformed sequence.
 constexpr char32_t kMalformedSequence = 0xFFFFFFFF;
 
 // Decodes the UTF-8 sequence at text[*pos] (*pos < length) and advances *pos past it.
 // Returns its code point, or kMalformedSequence: *pos then stands past the lead byte and
 // the continuation bytes read before the fault showed (at least one byte), so one bad
 // sequence is one replacement.
-char32_t DecodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos);
+char32_t decodeUtf8(const unsigned char* text, std::size_t length, std::size_t* pos);
 
 // Where a conversion puts its units: all are counted, those that fit in the output are
 // stored (nothing is stored without an output). An output known to hold the whole result
@@ -34,7 +34,7 @@ class UnitSink {
  public:
   UnitSink() = default;
   UnitSink(Unit* output, std::size_t capacity, bool holdsAll = false)
-      : output_(output), capacity_(capacity), holds_all_(holdsAll) {}
+      : output_(output), capacity_(capacity), holdsAll_(holdsAll) {}
 
   void put(char32_t unit) {
     if (count_ < capacity_) output_[count_] = static_cast<Unit>(unit);
@@ -47,30 +47,30 @@ class UnitSink {
   friend class ConversionSinks;
   Unit* output_ = nullptr;
   std::size_t capacity_ = 0;
-  bool holds_all_ = false;
+  bool holdsAll_ = false;
   std::size_t count_ = 0;
 };
 
 // Converts length bytes of UTF-8 into UTF-16 units. Returns false, having put only the
 // units before it, at the first malformed sequence when mode is kRefuse.
-bool ConvertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
+bool convertUtf8ToUtf16(const char* text, std::size_t length, Malformed mode,
                         UnitSink<wchar_t>* out);
 
 // Converts length UTF-16 units into UTF-8 bytes. Returns false, having put only the bytes
 // before it, at the first lone surrogate or unit above 0xFFFF when mode is kRefuse.
-bool ConvertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
+bool convertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
                         UnitSink<char>* out);
 
 // Converts NUL-terminated UTF-16 text to UTF-8. Returns false (and leaves *out
 // unspecified) for text that is not well-formed.
-bool Utf8FromWide(const wchar_t* text, std::string* out);
+bool utf8FromWide(const wchar_t* text, std::string* out);
 
 // Converts UTF-8 to UTF-16. Returns false (and leaves *out unspecified) for text that is
 // not well-formed.
-bool WideFromUtf8(const std::string& text, std::wstring* out);
+bool wideFromUtf8(const std::string& text, std::wstring* out);
 
 // Converts NUL-terminated UTF-16 text to UTF-8 for display: each lone surrogate (or unit
 // above 0xFFFF) becomes U+FFFD, so that a damaged name still shows. NULL gives "".
-std::string Utf8FromWideForDisplay(const wchar_t* text);
+std::string utf8FromWideForDisplay(const wchar_t* text);
 
 }  // namespace quillet::platform

@@ -27,7 +27,7 @@ struct Span {
 };
 
 template <typename Header, typename Section>
-bool FindSection(std::ifstream& file, Span* found) {
+bool findSection(std::ifstream& file, Span* found) {
   Header header{};
   file.seekg(0);
   if (!file.read(reinterpret_cast<char*>(&header), sizeof(header)) ||
@@ -55,9 +55,9 @@ bool FindSection(std::ifstream& file, Span* found) {
 }
 
 // Reads the version block of a file. Returns 0 or the Windows error.
-DWORD ReadBlock(LPCWSTR name, std::vector<char>* block) {
+DWORD readBlock(LPCWSTR name, std::vector<char>* block) {
   std::string path;
-  if (name == nullptr || !quillet::platform::Utf8FromWide(name, &path) || path.empty()) {
+  if (name == nullptr || !quillet::platform::utf8FromWide(name, &path) || path.empty()) {
     return ERROR_INVALID_PARAMETER;
   }
   struct stat info {};
@@ -71,8 +71,8 @@ DWORD ReadBlock(LPCWSTR name, std::vector<char>* block) {
   }
   Span span;
   const bool found = ident[EI_CLASS] == ELFCLASS64
-                         ? FindSection<Elf64_Ehdr, Elf64_Shdr>(file, &span)
-                         : FindSection<Elf32_Ehdr, Elf32_Shdr>(file, &span);
+                         ? findSection<Elf64_Ehdr, Elf64_Shdr>(file, &span)
+                         : findSection<Elf32_Ehdr, Elf32_Shdr>(file, &span);
   if (!found || span.size < kHeaderBytes || span.size > 0x10000)
     return ERROR_RESOURCE_TYPE_NOT_FOUND;
   block->resize(span.size);
@@ -87,22 +87,22 @@ DWORD ReadBlock(LPCWSTR name, std::vector<char>* block) {
   return 0;
 }
 
-WORD WordAt(const BYTE* block, std::size_t offset) {
+WORD wordAt(const BYTE* block, std::size_t offset) {
   WORD value = 0;
   std::memcpy(&value, block + offset, sizeof(value));
   return value;
 }
 
 // Returns the offset of the block's value, or 0 when the block is not VS_VERSION_INFO.
-std::size_t ValueOffset(const BYTE* block) {
-  const WORD length = WordAt(block, 0);
-  const std::size_t key_units = sizeof(kBlockKey) / sizeof(kBlockKey[0]);  // NUL included
-  const std::size_t key_end = kHeaderBytes + key_units * 2;
-  if (length < key_end) return 0;
-  for (std::size_t i = 0; i < key_units; ++i) {
-    if (WordAt(block, kHeaderBytes + i * 2) != kBlockKey[i]) return 0;
+std::size_t valueOffset(const BYTE* block) {
+  const WORD length = wordAt(block, 0);
+  const std::size_t keyUnits = sizeof(kBlockKey) / sizeof(kBlockKey[0]);  // NUL included
+  const std::size_t keyEnd = kHeaderBytes + keyUnits * 2;
+  if (length < keyEnd) return 0;
+  for (std::size_t i = 0; i < keyUnits; ++i) {
+    if (wordAt(block, kHeaderBytes + i * 2) != kBlockKey[i]) return 0;
   }
-  return (key_end + 3) & ~static_cast<std::size_t>(3);
+  return (keyEnd + 3) & ~static_cast<std::size_t>(3);
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ std::size_t ValueOffset(const BYTE* block) {
 DWORD GetFileVersionInfoSizeW(LPCWSTR lptstrFilename, LPDWORD lpdwHandle) {
   if (lpdwHandle != nullptr) *lpdwHandle = 0;
   std::vector<char> block;
-  const DWORD error = ReadBlock(lptstrFilename, &block);
+  const DWORD error = readBlock(lptstrFilename, &block);
   if (error != 0) {
     SetLastError(error);
     return 0;
@@ -124,7 +124,7 @@ BOOL GetFileVersionInfoW(LPCWSTR lptstrFilename, DWORD /*dwHandle*/, DWORD dwLen
     return FALSE;
   }
   std::vector<char> block;
-  const DWORD error = ReadBlock(lptstrFilename, &block);
+  const DWORD error = readBlock(lptstrFilename, &block);
   if (error != 0) {
     SetLastError(error);
     return FALSE;
@@ -139,14 +139,14 @@ BOOL VerQueryValueW(LPCVOID pBlock, LPCWSTR lpSubBlock, LPVOID* lplpBuffer, PUIN
     return FALSE;
   }
   const auto* block = static_cast<const BYTE*>(pBlock);
-  const std::size_t offset = ValueOffset(block);
+  const std::size_t offset = valueOffset(block);
   if (std::wcscmp(lpSubBlock, L"\\") != 0 || offset == 0) {
     SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     return FALSE;
   }
-  const WORD value_length = WordAt(block, 2);
-  const bool fits = offset + value_length <= WordAt(block, 0);
+  const WORD valueLength = wordAt(block, 2);
+  const bool fits = offset + valueLength <= wordAt(block, 0);
   *lplpBuffer = const_cast<BYTE*>(block + offset);
-  if (puLen != nullptr) *puLen = fits ? value_length : 0;
+  if (puLen != nullptr) *puLen = fits ? valueLength : 0;
   return TRUE;
 }

@@ -6,10 +6,10 @@
 
 wchar_t* _wsetlocale(int category, const wchar_t* locale) {
   std::string name;
-  if (locale != nullptr && !quillet::platform::Utf8FromWide(locale, &name)) return nullptr;
+  if (locale != nullptr && !quillet::platform::utf8FromWide(locale, &name)) return nullptr;
   const char* result = std::setlocale(category, locale != nullptr ? name.c_str() : nullptr);
   if (result == nullptr) return nullptr;
   thread_local std::wstring answer;
-  if (!quillet::platform::WideFromUtf8(result, &answer)) return nullptr;
+  if (!quillet::platform::wideFromUtf8(result, &answer)) return nullptr;
   return answer.data();
 }

@@ -19,8 +19,10 @@
 
 #include "platform/gost_engine_linux.h"
 #include "platform/key_container_linux.h"
+#include "platform/openssl_owned_linux.h"
 #include "proxy/crypto_backend.h"
 #include "proxy/signer_key_linux.h"
+#include "proxy/xml_handles.h"
 
 namespace quillet::proxy {
 
@@ -29,7 +31,7 @@ namespace quillet::proxy {
 // the certificate context staying alive.
 struct BackendKeyData {
   HCRYPTPROV provider = 0;
-  bool release_provider = false;
+  bool releaseProvider = false;
 };
 
 namespace {
@@ -59,7 +61,7 @@ std::string ownDirectory() {
 }  // namespace
 
 void BackendKeyDataDeleter::operator()(BackendKeyData* data) const {
-  if (data->release_provider) CryptReleaseContext(data->provider, /*dwFlags=*/0);
+  if (data->releaseProvider) CryptReleaseContext(data->provider, /*dwFlags=*/0);
   delete data;
 }
 
@@ -86,34 +88,30 @@ bool backendLoadedIsLinked() {
 
 BackendKeyDataPtr backendKeyDataFromCertificate(PCCERT_CONTEXT certificate) {
   HCRYPTPROV_OR_NCRYPT_KEY_HANDLE provider = 0;
-  DWORD key_spec = 0;
-  BOOL caller_frees = FALSE;
+  DWORD keySpec = 0;
+  BOOL callerFrees = FALSE;
   if (!CryptAcquireCertificatePrivateKey(certificate, /*dwFlags=*/0, /*pvParameters=*/nullptr,
-                                         &provider, &key_spec, &caller_frees)) {
+                                         &provider, &keySpec, &callerFrees)) {
     reportPlatformError(__func__, "CryptAcquireCertificatePrivateKey", GetLastError());
     return nullptr;
   }
-  return BackendKeyDataPtr(new BackendKeyData{provider, caller_frees != FALSE});
+  return BackendKeyDataPtr(new BackendKeyData{provider, callerFrees != FALSE});
 }
 
 HCRYPTPROV backendKeyDataProvider(const BackendKeyData& data) { return data.provider; }
 
 bool backendSetKeyValue(xmlSecKeyPtr key, BackendKeyDataPtr data) {
-  EVP_PKEY* private_key = QuilletKeyContainerGetKey(data->provider);
-  if (private_key == nullptr) {
+  platform::ScopedEvpPkey privateKey(QuilletKeyContainerGetKey(data->provider));
+  if (!privateKey) {
     reportPlatformError(__func__, "QuilletKeyContainerGetKey", GetLastError());
     return false;
   }
   data.reset();
-  xmlSecKeyDataPtr value = xmlSecOpenSSLEvpKeyAdopt(private_key);
-  if (value == nullptr) {
-    EVP_PKEY_free(private_key);
-    return false;
-  }
-  if (xmlSecKeySetValue(key, value) < 0) {
-    xmlSecKeyDataDestroy(value);
-    return false;
-  }
+  ScopedKeyData value(xmlSecOpenSSLEvpKeyAdopt(privateKey.get()));
+  if (!value) return false;
+  (void)privateKey.release();  // the key data holds it now
+  if (xmlSecKeySetValue(key, value.get()) < 0) return false;
+  (void)value.release();  // the key holds it now
   return true;
 }
 
@@ -126,12 +124,9 @@ int backendKeyCertificateLoad(xmlSecKeyPtr key, const BYTE* der, DWORD size) {
 // chains itself, against the user's stores alone (xmlsec1's store would also load the
 // system's TLS bundle, which holds no GOST roots, on every verification).
 int backendDefaultKeysManagerInit(xmlSecKeysMngrPtr manager) {
-  xmlSecKeyStorePtr store = xmlSecKeyStoreCreate(xmlSecSimpleKeysStoreId);
-  if (store == nullptr) return -1;
-  if (xmlSecKeysMngrAdoptKeysStore(manager, store) < 0) {
-    xmlSecKeyStoreDestroy(store);
-    return -1;
-  }
+  ScopedKeyStore store(xmlSecKeyStoreCreate(xmlSecSimpleKeysStoreId));
+  if (!store || xmlSecKeysMngrAdoptKeysStore(manager, store.get()) < 0) return -1;
+  (void)store.release();  // the manager holds it now
   manager->getKey = findSignerKey;
   return 0;
 }
@@ -150,13 +145,12 @@ CertificateContextPtr backendSignerCertificate(xmlSecKeyPtr key) {
   if (data == nullptr) return nullptr;
   X509* certificate = xmlSecOpenSSLKeyDataX509GetKeyCert(data);
   if (certificate == nullptr) return nullptr;
-  unsigned char* der = nullptr;
-  const int size = i2d_X509(certificate, &der);
+  unsigned char* bytes = nullptr;
+  const int size = i2d_X509(certificate, &bytes);
+  const platform::ScopedOpenSslBytes der(bytes);
   if (size <= 0) return nullptr;
-  CertificateContextPtr context(
-      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der, size));
-  OPENSSL_free(der);
-  return context;
+  return CertificateContextPtr(
+      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.get(), size));
 }
 
 xmlSecKeyDataId backendX509DataId() { return xmlSecOpenSSLKeyDataX509Id; }

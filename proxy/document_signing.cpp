@@ -43,9 +43,9 @@ bool declaresOtherEncoding(const Signing& signing, xmlDocPtr doc) {
 
 // Serialises the signed document, or only its new signature, as UTF-8 into *text.
 // Returns false when libxml2 could not get the memory.
-bool serialise(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature, XmlTextHandle* text) {
+bool serialise(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature, ScopedXmlChar* text) {
   if (signing.signatureOnly) {
-    XmlBufferHandle buffer(xmlBufferCreate());
+    ScopedXmlBuffer buffer(xmlBufferCreate());
     if (!buffer || xmlNodeDump(buffer.get(), doc, signature, /*level=*/0, /*format=*/0) < 0) {
       return false;
     }
@@ -67,7 +67,7 @@ int prepareResult(const Signing& signing, xmlDocPtr doc, xmlNodePtr signature, W
     doc->encoding = xmlStrdup(signing.utf8Name);
     if (doc->encoding == nullptr) return outOfMemory(signing.trace);
   }
-  XmlTextHandle text;
+  ScopedXmlChar text;
   if (!serialise(signing, doc, signature, &text)) return outOfMemory(signing.trace);
   const Conversion converted = utf8ToWide(reinterpret_cast<const char*>(text.get()), result);
   signing.trace.line(L"freeing buffer");
@@ -84,7 +84,7 @@ int signParsed(const Signing& signing, xmlDocPtr doc, xmlSecKeyPtr key,
   if (signature == nullptr) return outOfMemory(signing.trace);
   xmlAddChild(xmlDocGetRootElement(doc), signature);
   signing.trace.line(L"creating signature context");
-  DSigCtxHandle context(xmlSecDSigCtxCreate(/*keysMngr=*/nullptr));
+  ScopedDSigCtx context(xmlSecDSigCtxCreate(/*keysMngr=*/nullptr));
   if (!context) return SignatureContextFailed;
   context->signKey = key;
   signing.trace.line(L"signing");
@@ -103,7 +103,7 @@ int signText(const Signing& signing, std::unique_ptr<char[]> text, xmlSecKeyPtr 
              xmlNodePtr signatureTemplate, WideText* result) {
   signing.trace.line(L"parsing document");
   std::string refused;
-  XmlDocHandle doc = parseDocument(text.get(), &refused);
+  ScopedXmlDoc doc = parseDocument(text.get(), &refused);
   text.reset();
   signing.trace.line(L"checking root element");
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {

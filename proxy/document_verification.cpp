@@ -44,10 +44,10 @@ int judge(xmlSecDSigCtxPtr context, CertificateCheckCallback check) {
 // optional certificate's key. The context goes before the manager it uses.
 int verifySignature(const Tracer& trace, CertificateCheckCallback check, xmlNodePtr signature,
                     const std::string& certificate) {
-  KeysMngrHandle manager(xmlSecKeysMngrCreate());
+  ScopedKeysMngr manager(xmlSecKeysMngrCreate());
   if (!manager) return KeysManagerCreateFailed;
   if (backendDefaultKeysManagerInit(manager.get()) != 0) return KeysManagerInitFailed;
-  DSigCtxHandle context(xmlSecDSigCtxCreate(manager.get()));
+  ScopedDSigCtx context(xmlSecDSigCtxCreate(manager.get()));
   if (!context || !limitToDocument(context.get())) return SignatureContextFailed;
   loadOptionalCertificate(trace, manager.get(), certificate);
   if (!signatureShapeAccepted(signature) || !idsAreUnique(signature->doc) ||
@@ -69,7 +69,7 @@ int verifyDocument(const Tracer& trace, CertificateCheckCallback check, const st
   }
   // The text came as UTF-8 whatever its declaration says.
   std::string refused;
-  XmlDocHandle doc = document != nullptr
+  ScopedXmlDoc doc = document != nullptr
                          ? parseDocument(document->c_str(), &refused, DeclaredEncoding::kIgnore)
                          : nullptr;
   if (!doc || xmlDocGetRootElement(doc.get()) == nullptr) {

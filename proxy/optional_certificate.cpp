@@ -17,7 +17,7 @@ namespace {
 // Makes a key of the DER certificate and gives it to the manager, then attaches the
 // certificate to it. Returns false when either step failed; a key made that the manager
 // did not take is destroyed.
-bool adoptCertificateKey(xmlSecKeysMngrPtr manager, KeyHandle key, const BYTE* der, DWORD size) {
+bool adoptCertificateKey(xmlSecKeysMngrPtr manager, ScopedKey key, const BYTE* der, DWORD size) {
   if (backendAdoptKey(manager, key.get()) < 0) return false;
   // The manager owns the key from now on.
   xmlSecKeyPtr adopted = key.release();
@@ -46,7 +46,7 @@ void loadOptionalCertificate(const Tracer& trace, xmlSecKeysMngrPtr manager,
     return;
   }
   const DWORD size = static_cast<DWORD>(decoded);
-  KeyHandle key(backendKeyFromCertificate(buffer.get(), size));
+  ScopedKey key(backendKeyFromCertificate(buffer.get(), size));
   if (!key) return;
   if (adoptCertificateKey(manager, std::move(key), buffer.get(), size)) {
     trace.line(L"optional certificate has been loaded");

@@ -34,7 +34,7 @@ bool isDsig(xmlNodePtr node, const xmlChar* name) {
 
 // True when the element's Algorithm names an algorithm accepted for the use.
 bool algorithmOk(xmlNodePtr element, AlgorithmUse use) {
-  const XmlTextHandle href(xmlGetProp(element, xmlSecAttrAlgorithm));
+  const ScopedXmlChar href(xmlGetProp(element, xmlSecAttrAlgorithm));
   if (algorithmAccepted(use, href.get())) return true;
   refuse(text(href.get()), XMLSEC_ERRORS_R_TRANSFORM_DISABLED,
          std::string("algorithm not accepted in ") + text(element->name));
@@ -55,7 +55,7 @@ bool uriOk(xmlNodePtr reference) {
     refuse(nullptr, XMLSEC_ERRORS_R_INVALID_URI_TYPE, "uri=(none)");
     return false;
   }
-  const XmlTextHandle uri(xmlGetProp(reference, xmlSecAttrURI));
+  const ScopedXmlChar uri(xmlGetProp(reference, xmlSecAttrURI));
   const std::string value = text(uri.get());
   if (value.empty()) return true;
   if (value[0] != '#' || value.size() == 1 || value.find_first_of("()/ ") != std::string::npos) {
@@ -105,13 +105,13 @@ bool mayBeId(xmlDocPtr doc, xmlNodePtr element, xmlAttrPtr attribute) {
 
 // The number of prefixes the InclusiveNamespaces elements inside SignedInfo list, all
 // together (each exclusive canonicalization searches its own list at every element).
-unsigned long long inclusivePrefixes(xmlNodePtr signed_info) {
+unsigned long long inclusivePrefixes(xmlNodePtr signedInfo) {
   unsigned long long prefixes = 0;
-  xmlNodePtr node = signed_info->children;
-  while (node != nullptr && node != signed_info) {
+  xmlNodePtr node = signedInfo->children;
+  while (node != nullptr && node != signedInfo) {
     if (node->type == XML_ELEMENT_NODE &&
         xmlSecCheckNodeName(node, xmlSecNodeInclusiveNamespaces, xmlSecNsExcC14N)) {
-      const XmlTextHandle list(xmlGetProp(node, xmlSecAttrPrefixList));
+      const ScopedXmlChar list(xmlGetProp(node, xmlSecAttrPrefixList));
       const char* at = text(list.get());
       while (*at != '\0') {
         at += std::strspn(at, " \t\r\n");
@@ -124,17 +124,17 @@ unsigned long long inclusivePrefixes(xmlNodePtr signed_info) {
       node = node->children;
       continue;
     }
-    while (node != signed_info && node->next == nullptr) node = node->parent;
-    if (node != signed_info) node = node->next;
+    while (node != signedInfo && node->next == nullptr) node = node->parent;
+    if (node != signedInfo) node = node->next;
   }
   return prefixes;
 }
 
 // How many times verification walks the document: once per reference and per transform
 // of each, and once for SignedInfo.
-unsigned long long passes(xmlNodePtr signed_info) {
+unsigned long long passes(xmlNodePtr signedInfo) {
   unsigned long long count = 1;
-  for (xmlNodePtr reference = xmlSecGetNextElementNode(signed_info->children); reference != nullptr;
+  for (xmlNodePtr reference = xmlSecGetNextElementNode(signedInfo->children); reference != nullptr;
        reference = xmlSecGetNextElementNode(reference->next)) {
     if (!isDsig(reference, xmlSecNodeReference)) continue;
     ++count;
@@ -162,10 +162,10 @@ bool signatureShapeAccepted(xmlNodePtr signature) {
   // find nothing now and that element then.
   static const xmlChar* const kSignatureIds[] = {xmlSecAttrId, nullptr};
   xmlSecAddIDs(signature->doc, signature, const_cast<const xmlChar**>(kSignatureIds));
-  xmlNodePtr signed_info = xmlSecGetNextElementNode(signature->children);
-  if (signed_info == nullptr || !isDsig(signed_info, xmlSecNodeSignedInfo)) return true;
+  xmlNodePtr signedInfo = xmlSecGetNextElementNode(signature->children);
+  if (signedInfo == nullptr || !isDsig(signedInfo, xmlSecNodeSignedInfo)) return true;
   int references = 0;
-  for (xmlNodePtr child = xmlSecGetNextElementNode(signed_info->children); child != nullptr;
+  for (xmlNodePtr child = xmlSecGetNextElementNode(signedInfo->children); child != nullptr;
        child = xmlSecGetNextElementNode(child->next)) {
     if (isDsig(child, xmlSecNodeCanonicalizationMethod)) {
       if (!algorithmOk(child, AlgorithmUse::kCanonicalization)) return false;
@@ -190,7 +190,7 @@ bool idsAreUnique(xmlDocPtr doc) {
       for (xmlAttrPtr attribute = node->properties; attribute != nullptr;
            attribute = attribute->next) {
         if (!mayBeId(doc, node, attribute)) continue;
-        const XmlTextHandle value(xmlNodeListGetString(doc, attribute->children, 1));
+        const ScopedXmlChar value(xmlNodeListGetString(doc, attribute->children, 1));
         if (!seen.insert(text(value.get())).second) {
           refuse(text(attribute->name), XMLSEC_ERRORS_R_INVALID_DATA,
                  std::string("duplicate ID value=") + text(value.get()));
@@ -213,25 +213,24 @@ bool idsAreUnique(xmlDocPtr doc) {
 }
 
 bool namespaceWorkBounded(xmlNodePtr signature) {
-  xmlNodePtr signed_info = xmlSecGetNextElementNode(signature->children);
-  if (signed_info == nullptr) return true;  // xmlsec1 refuses it
-  const unsigned long long prefixes = inclusivePrefixes(signed_info);
-  const unsigned long long walks = passes(signed_info);
+  xmlNodePtr signedInfo = xmlSecGetNextElementNode(signature->children);
+  if (signedInfo == nullptr) return true;  // xmlsec1 refuses it
+  const unsigned long long prefixes = inclusivePrefixes(signedInfo);
+  const unsigned long long walks = passes(signedInfo);
   unsigned long long work = 0;
   // The declarations in scope of each open ancestor; its size is the depth.
-  std::vector<unsigned long long> in_scope;
+  std::vector<unsigned long long> inScope;
   xmlNodePtr node = xmlDocGetRootElement(signature->doc);
   while (node != nullptr) {
     if (node->type == XML_ELEMENT_NODE) {
-      const unsigned long long scope =
-          (in_scope.empty() ? 0 : in_scope.back()) + declarations(node);
-      work += (scope + prefixes + 1) * (scope + in_scope.size() + 1) * walks;
+      const unsigned long long scope = (inScope.empty() ? 0 : inScope.back()) + declarations(node);
+      work += (scope + prefixes + 1) * (scope + inScope.size() + 1) * walks;
       if (work > kMaxNamespaceWork) {
         refuse(nullptr, XMLSEC_ERRORS_R_INVALID_SIZE, "too much namespace work");
         return false;
       }
       if (node->children != nullptr) {
-        in_scope.push_back(scope);
+        inScope.push_back(scope);
         node = node->children;
         continue;
       }
@@ -240,7 +239,7 @@ bool namespaceWorkBounded(xmlNodePtr signature) {
     while (node != nullptr && node->next == nullptr) {
       node = node->parent;
       if (node != nullptr && node->type == XML_DOCUMENT_NODE) node = nullptr;
-      if (node != nullptr) in_scope.pop_back();
+      if (node != nullptr) inScope.pop_back();
     }
     if (node != nullptr) node = node->next;
   }

@@ -18,6 +18,7 @@
 
 #include "proxy/signer_key_linux.h"
 #include "proxy/user_trust_linux.h"
+#include "proxy/xml_handles.h"
 
 namespace quillet::proxy {
 namespace {
@@ -27,28 +28,14 @@ constexpr std::size_t kMaxCertificates = 16;
 // Signer, intermediates and root.
 constexpr int kMaxChainDepth = 8;
 
-struct XmlFree {
-  void operator()(xmlChar* text) const { xmlFree(text); }
-};
-struct StoreCtxFree {
-  void operator()(X509_STORE_CTX* context) const { X509_STORE_CTX_free(context); }
-};
-struct StackFree {
-  void operator()(STACK_OF(X509) * stack) const { sk_X509_free(stack); }
-};
-struct KeyDestroy {
-  void operator()(xmlSecKeyPtr key) const { xmlSecKeyDestroy(key); }
-};
-using KeyPtr = std::unique_ptr<xmlSecKey, KeyDestroy>;
-
 void reportError(const char* subject, int reason, const char* message) {
   xmlSecError(__FILE__, __LINE__, "findSignerKey", /*errorObject=*/nullptr, subject, reason, "%s",
               message);
 }
 
 // The certificate of one X509Certificate element, or NULL when it is not Base64 DER.
-X509Ptr readCertificate(xmlNodePtr element) {
-  std::unique_ptr<xmlChar, XmlFree> text(xmlNodeGetContent(element));
+platform::ScopedX509 readCertificate(xmlNodePtr element) {
+  ScopedXmlChar text(xmlNodeGetContent(element));
   if (!text) return nullptr;
   const std::size_t length = std::strlen(reinterpret_cast<const char*>(text.get()));
   std::vector<xmlSecByte> der(length + 1);
@@ -58,12 +45,12 @@ X509Ptr readCertificate(xmlNodePtr element) {
     return nullptr;
   }
   const unsigned char* at = der.data();
-  return X509Ptr(d2i_X509(nullptr, &at, static_cast<long>(decoded)));
+  return platform::ScopedX509(d2i_X509(nullptr, &at, static_cast<long>(decoded)));
 }
 
 // The certificates of the KeyInfo's X509Data elements, in document order.
-std::vector<X509Ptr> documentCertificates(xmlNodePtr keyInfo) {
-  std::vector<X509Ptr> certificates;
+std::vector<platform::ScopedX509> documentCertificates(xmlNodePtr keyInfo) {
+  std::vector<platform::ScopedX509> certificates;
   for (xmlNodePtr data = xmlSecGetNextElementNode(keyInfo->children); data != nullptr;
        data = xmlSecGetNextElementNode(data->next)) {
     if (!xmlSecCheckNodeName(data, xmlSecNodeX509Data, xmlSecDSigNs)) continue;
@@ -71,7 +58,7 @@ std::vector<X509Ptr> documentCertificates(xmlNodePtr keyInfo) {
          item = xmlSecGetNextElementNode(item->next)) {
       if (!xmlSecCheckNodeName(item, xmlSecNodeX509Certificate, xmlSecDSigNs)) continue;
       if (certificates.size() == kMaxCertificates) return certificates;
-      X509Ptr certificate = readCertificate(item);
+      platform::ScopedX509 certificate = readCertificate(item);
       if (certificate) {
         certificates.push_back(std::move(certificate));
       } else {
@@ -85,8 +72,8 @@ std::vector<X509Ptr> documentCertificates(xmlNodePtr keyInfo) {
 
 // True when `certificate` issued another certificate of the list: it is then chain
 // material, not a candidate signer.
-bool issuesAnother(X509* certificate, const std::vector<X509Ptr>& certificates) {
-  for (const X509Ptr& other : certificates) {
+bool issuesAnother(X509* certificate, const std::vector<platform::ScopedX509>& certificates) {
+  for (const platform::ScopedX509& other : certificates) {
     if (other.get() != certificate && X509_check_issued(certificate, other.get()) == X509_V_OK) {
       return true;
     }
@@ -108,7 +95,7 @@ int allowSignerDates(int ok, X509_STORE_CTX* context) {
 
 // True when the candidate's chain ends at one of the user's roots.
 bool chainVerifies(X509* candidate, const UserTrust& trust, STACK_OF(X509) * untrusted) {
-  std::unique_ptr<X509_STORE_CTX, StoreCtxFree> context(X509_STORE_CTX_new());
+  platform::ScopedX509StoreCtx context(X509_STORE_CTX_new());
   if (!context ||
       X509_STORE_CTX_init(context.get(), trust.anchors.get(), candidate, untrusted) != 1) {
     reportError("X509_STORE_CTX_init", XMLSEC_ERRORS_R_CRYPTO_FAILED, "no memory");
@@ -128,21 +115,18 @@ bool chainVerifies(X509* candidate, const UserTrust& trust, STACK_OF(X509) * unt
 
 // A key of the certificate's public key with the certificate as its key certificate, or
 // NULL when it is not the key the signature method asks for.
-KeyPtr keyOf(X509* certificate, xmlSecKeyInfoCtxPtr context) {
-  KeyPtr key(xmlSecKeyCreate());
+ScopedKey keyOf(X509* certificate, xmlSecKeyInfoCtxPtr context) {
+  ScopedKey key(xmlSecKeyCreate());
   if (!key) return nullptr;
-  xmlSecKeyDataPtr value = xmlSecOpenSSLX509CertGetKey(certificate);
-  if (value == nullptr) return nullptr;
-  if (xmlSecKeySetValue(key.get(), value) < 0) {
-    xmlSecKeyDataDestroy(value);
-    return nullptr;
-  }
+  ScopedKeyData value(xmlSecOpenSSLX509CertGetKey(certificate));
+  if (!value || xmlSecKeySetValue(key.get(), value.get()) < 0) return nullptr;
+  (void)value.release();  // the key holds it now
   xmlSecKeyDataPtr x509 = xmlSecKeyEnsureData(key.get(), xmlSecOpenSSLKeyDataX509Id);
-  X509* copy = X509_dup(certificate);
-  if (x509 == nullptr || copy == nullptr || xmlSecOpenSSLKeyDataX509AdoptKeyCert(x509, copy) < 0) {
-    X509_free(copy);
+  platform::ScopedX509 copy(X509_dup(certificate));
+  if (x509 == nullptr || !copy || xmlSecOpenSSLKeyDataX509AdoptKeyCert(x509, copy.get()) < 0) {
     return nullptr;
   }
+  (void)copy.release();  // the key data holds it now
   if (xmlSecKeyMatch(key.get(), /*name=*/nullptr, &context->keyReq) != 1) {
     reportError("X509Certificate", XMLSEC_ERRORS_R_KEY_NOT_FOUND,
                 "the certificate's key is not the signature method's");
@@ -160,28 +144,27 @@ bool nameOptionalCertificate(xmlSecKeyPtr key) {
   if (x509 == nullptr) return false;
   if (xmlSecOpenSSLKeyDataX509GetKeyCert(x509) != nullptr) return true;
   if (xmlSecOpenSSLKeyDataX509GetCertsSize(x509) == 0) return false;
-  X509* copy = X509_dup(xmlSecOpenSSLKeyDataX509GetCert(x509, /*pos=*/0));
-  if (copy == nullptr || xmlSecOpenSSLKeyDataX509AdoptKeyCert(x509, copy) < 0) {
-    X509_free(copy);
-    return false;
-  }
+  platform::ScopedX509 copy(X509_dup(xmlSecOpenSSLKeyDataX509GetCert(x509, /*pos=*/0)));
+  if (!copy || xmlSecOpenSSLKeyDataX509AdoptKeyCert(x509, copy.get()) < 0) return false;
+  (void)copy.release();  // the key data holds it now
   return true;
 }
 
-KeyPtr keyFromDocument(xmlNodePtr keyInfo, xmlSecKeyInfoCtxPtr context) {
-  const std::vector<X509Ptr> certificates = documentCertificates(keyInfo);
+ScopedKey keyFromDocument(xmlNodePtr keyInfo, xmlSecKeyInfoCtxPtr context) {
+  const std::vector<platform::ScopedX509> certificates = documentCertificates(keyInfo);
   if (certificates.empty()) return nullptr;
   const UserTrust trust = loadUserTrust();
-  std::unique_ptr<STACK_OF(X509), StackFree> untrusted(sk_X509_new_null());
+  platform::ScopedX509BorrowingStack untrusted(sk_X509_new_null());
   if (!trust.anchors || !untrusted) return nullptr;
-  for (const X509Ptr& certificate : certificates) sk_X509_push(untrusted.get(), certificate.get());
-  for (const X509Ptr& certificate : trust.intermediates) {
+  for (const platform::ScopedX509& certificate : certificates)
+    sk_X509_push(untrusted.get(), certificate.get());
+  for (const platform::ScopedX509& certificate : trust.intermediates) {
     sk_X509_push(untrusted.get(), certificate.get());
   }
-  for (const X509Ptr& candidate : certificates) {
+  for (const platform::ScopedX509& candidate : certificates) {
     if (issuesAnother(candidate.get(), certificates)) continue;
     if (!chainVerifies(candidate.get(), trust, untrusted.get())) continue;
-    KeyPtr key = keyOf(candidate.get(), context);
+    ScopedKey key = keyOf(candidate.get(), context);
     if (key) return key;
   }
   return nullptr;
@@ -191,11 +174,11 @@ KeyPtr keyFromDocument(xmlNodePtr keyInfo, xmlSecKeyInfoCtxPtr context) {
 
 xmlSecKeyPtr findSignerKey(xmlNodePtr keyInfo, xmlSecKeyInfoCtxPtr context) {
   if (keyInfo != nullptr) {
-    KeyPtr key = keyFromDocument(keyInfo, context);
+    ScopedKey key = keyFromDocument(keyInfo, context);
     if (key) return key.release();
   }
   if (context->keysMngr != nullptr) {
-    KeyPtr key(xmlSecKeysMngrFindKey(context->keysMngr, /*name=*/nullptr, context));
+    ScopedKey key(xmlSecKeysMngrFindKey(context->keysMngr, /*name=*/nullptr, context));
     if (key && xmlSecKeyGetValue(key.get()) != nullptr && nameOptionalCertificate(key.get())) {
       return key.release();
     }

@@ -30,7 +30,8 @@ void reportError(const char* call, unsigned long error) {
 
 void addCertificate(UserTrust* trust, PCCERT_CONTEXT certificate, StoreRole role) {
   const unsigned char* der = certificate->pbCertEncoded;
-  X509Ptr parsed(d2i_X509(nullptr, &der, static_cast<long>(certificate->cbCertEncoded)));
+  platform::ScopedX509 parsed(
+      d2i_X509(nullptr, &der, static_cast<long>(certificate->cbCertEncoded)));
   if (!parsed) {
     reportError("d2i_X509", 0);
     return;

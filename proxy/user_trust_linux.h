@@ -6,26 +6,19 @@
 
 #include <openssl/x509.h>
 
+#include "platform/openssl_owned_linux.h"
+
 #include <memory>
 #include <vector>
 
 namespace quillet::proxy {
 
-struct X509StoreFree {
-  void operator()(X509_STORE* store) const { X509_STORE_free(store); }
-};
-struct X509Free {
-  void operator()(X509* certificate) const { X509_free(certificate); }
-};
-using X509StorePtr = std::unique_ptr<X509_STORE, X509StoreFree>;
-using X509Ptr = std::unique_ptr<X509, X509Free>;
-
 struct UserTrust {
   // The Root store's certificates; OpenSSL ends a chain only at a self-signed one.
-  X509StorePtr anchors;
+  platform::ScopedX509Store anchors;
   // The CA store's certificates that do not name themselves as their issuer (a
   // self-issued one could only end a chain as a root, which "CA" must not make).
-  std::vector<X509Ptr> intermediates;
+  std::vector<platform::ScopedX509> intermediates;
 };
 
 // Reads the user's Root and CA stores. A store that cannot be opened, or a certificate

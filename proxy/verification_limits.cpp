@@ -90,7 +90,7 @@ bool limitToDocument(xmlSecDSigCtxPtr context) {
   }
   // A context's list of enabled transforms, once not empty, is the only one it accepts.
   xmlSecPtrListPtr retrieval = &context->keyInfoReadCtx.retrievalMethodCtx.enabledTransforms;
-  const bool signed_info =
+  const bool signedInfo =
       forEachAccepted(
           AlgorithmUse::kCanonicalization,
           [&](auto id) { return xmlSecDSigCtxEnableSignatureTransform(context, id) >= 0; }) &&
@@ -106,7 +106,7 @@ bool limitToDocument(xmlSecDSigCtxPtr context) {
       forEachAccepted(AlgorithmUse::kDigest, [&](auto id) {
         return xmlSecDSigCtxEnableReferenceTransform(context, id) >= 0;
       });
-  return signed_info && references;
+  return signedInfo && references;
 }
 
 }  // namespace quillet::proxy

@@ -22,50 +22,45 @@ constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_DTDLOAD | XML_PARSE_DT
 // The parse under way on this thread, if it is one of parseDocument's.
 struct ActiveParse {
   xmlParserCtxtPtr context = nullptr;
-  std::string refused_entity;
+  std::string refusedEntity;
   bool refused = false;
 };
-thread_local ActiveParse* g_active = nullptr;
+thread_local ActiveParse* currentParse = nullptr;
 
 // libxml2's external entity loader that loads nothing. A load asked for by another parser
 // context than the document's own is an external entity of the content: libxml2 parses
 // those in a context of their own, and would otherwise go on without their text.
 xmlParserInputPtr refuseEverything(const char* url, const char* /*id*/, xmlParserCtxtPtr context) {
-  if (g_active != nullptr && context != g_active->context && !g_active->refused) {
-    g_active->refused = true;
-    g_active->refused_entity = url != nullptr && *url != '\0' ? url : "(no system identifier)";
+  if (currentParse != nullptr && context != currentParse->context && !currentParse->refused) {
+    currentParse->refused = true;
+    currentParse->refusedEntity = url != nullptr && *url != '\0' ? url : "(no system identifier)";
   }
   return nullptr;
 }
-
-struct ParserCtxtFree {
-  void operator()(xmlParserCtxtPtr context) const { xmlFreeParserCtxt(context); }
-};
 
 }  // namespace
 
 void refuseExternalResources() { xmlSetExternalEntityLoader(refuseEverything); }
 
-XmlDocHandle parseDocument(const char* text, std::string* refusedEntity,
+ScopedXmlDoc parseDocument(const char* text, std::string* refusedEntity,
                            DeclaredEncoding encoding) {
   xmlResetLastError();
   const std::size_t length = std::strlen(text);
   if (length == 0 || length > static_cast<std::size_t>(INT_MAX)) return nullptr;
-  std::unique_ptr<xmlParserCtxt, ParserCtxtFree> context(
-      xmlCreateMemoryParserCtxt(text, static_cast<int>(length)));
+  ScopedParserCtxt context(xmlCreateMemoryParserCtxt(text, static_cast<int>(length)));
   if (!context) return nullptr;
   xmlCtxtUseOptions(context.get(), encoding == DeclaredEncoding::kIgnore
-                                        ? kParseOptions | XML_PARSE_IGNORE_ENC
-                                        : kParseOptions);
+                                       ? kParseOptions | XML_PARSE_IGNORE_ENC
+                                       : kParseOptions);
   ActiveParse parse;
   parse.context = context.get();
-  g_active = &parse;
+  currentParse = &parse;
   xmlParseDocument(context.get());
-  g_active = nullptr;
-  XmlDocHandle doc(context->myDoc);
+  currentParse = nullptr;
+  ScopedXmlDoc doc(context->myDoc);
   context->myDoc = nullptr;
   if (parse.refused) {
-    *refusedEntity = parse.refused_entity;
+    *refusedEntity = parse.refusedEntity;
     return nullptr;
   }
   if (!context->wellFormed) return nullptr;

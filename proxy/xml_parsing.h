@@ -29,7 +29,7 @@ enum class DeclaredEncoding {
 // *refusedEntity its system identifier. An entity expansion that grows out of all
 // proportion fails. Errors are not printed: libxml2 keeps the last one (xmlGetLastError,
 // cleared before parsing). Returns NULL when the text is not a well-formed document.
-XmlDocHandle parseDocument(const char* text, std::string* refusedEntity,
+ScopedXmlDoc parseDocument(const char* text, std::string* refusedEntity,
                            DeclaredEncoding encoding = DeclaredEncoding::kHonour);
 
 // Traces why parseDocument gave no document, or one without a root element, with code 209:

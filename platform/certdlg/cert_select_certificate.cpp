@@ -13,12 +13,12 @@ using namespace quillet::certdlg;
 
 constexpr char kDefaultTitle[] = "Выбор сертификата";
 
-bool ValidRequest(const CERT_SELECT_STRUCT_W* request) {
+bool validRequest(const CERT_SELECT_STRUCT_W* request) {
   return request != nullptr && request->dwSize >= sizeof(CERT_SELECT_STRUCT_W) &&
          request->cCertContext >= 1 && request->arrayCertContext != nullptr;
 }
 
-SelectionRequest WindowRequest(const CERT_SELECT_STRUCT_W& request,
+SelectionRequest windowRequest(const CERT_SELECT_STRUCT_W& request,
                                const OfferedCertificates& offered) {
   SelectionRequest window;
   window.title = request.szTitle != nullptr ? Utf8FromUtf16(request.szTitle) : kDefaultTitle;
@@ -29,7 +29,7 @@ SelectionRequest WindowRequest(const CERT_SELECT_STRUCT_W& request,
 }
 
 // Puts the chosen certificate into slot 0, releasing the one it replaces.
-void HandOver(CERT_SELECT_STRUCT_W* request, PCCERT_CONTEXT chosen) {
+void handOver(CERT_SELECT_STRUCT_W* request, PCCERT_CONTEXT chosen) {
   PCCERT_CONTEXT replaced = request->arrayCertContext[0];
   request->arrayCertContext[0] = CertDuplicateCertificateContext(chosen);
   CertFreeCertificateContext(replaced);
@@ -39,16 +39,16 @@ void HandOver(CERT_SELECT_STRUCT_W* request, PCCERT_CONTEXT chosen) {
 }  // namespace
 
 BOOL WINAPI CertSelectCertificateW(PCERT_SELECT_STRUCT_W pCertSelectInfo) {
-  if (!ValidRequest(pCertSelectInfo)) {
+  if (!validRequest(pCertSelectInfo)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!StartGtk()) return FALSE;
+  if (!startGtk()) return FALSE;
   const OfferedCertificates offered(*pCertSelectInfo);
-  const Selection selection = RunSelectionWindow(WindowRequest(*pCertSelectInfo, offered));
+  const Selection selection = runSelectionWindow(windowRequest(*pCertSelectInfo, offered));
   if (!selection.confirmed) return FALSE;
   if (selection.row) {
-    HandOver(pCertSelectInfo, offered.rows()[*selection.row].context);
+    handOver(pCertSelectInfo, offered.rows()[*selection.row].context);
   } else {
     pCertSelectInfo->cCertContext = 0;
   }

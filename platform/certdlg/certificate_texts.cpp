@@ -10,7 +10,7 @@ namespace quillet::certdlg {
 namespace {
 
 // CertGetNameStringW into a string, sized by a first call.
-std::string NameText(PCCERT_CONTEXT certificate, DWORD type, DWORD flags) {
+std::string nameText(PCCERT_CONTEXT certificate, DWORD type, DWORD flags) {
   const DWORD size = CertGetNameStringW(certificate, type, flags, nullptr, nullptr, 0);
   std::vector<wchar_t> name(size > 0 ? size : 1, L'\0');
   CertGetNameStringW(certificate, type, flags, nullptr, name.data(),
@@ -21,19 +21,19 @@ std::string NameText(PCCERT_CONTEXT certificate, DWORD type, DWORD flags) {
 
 }  // namespace
 
-std::string Utf8FromUtf16(const wchar_t* text) { return platform::Utf8FromWideForDisplay(text); }
+std::string Utf8FromUtf16(const wchar_t* text) { return platform::utf8FromWideForDisplay(text); }
 
 std::string OwnerText(PCCERT_CONTEXT certificate) {
-  return NameText(certificate, CERT_NAME_FRIENDLY_DISPLAY_TYPE, /*flags=*/0);
+  return nameText(certificate, CERT_NAME_FRIENDLY_DISPLAY_TYPE, /*flags=*/0);
 }
 
 std::string IssuerText(PCCERT_CONTEXT certificate) {
-  return NameText(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG);
+  return nameText(certificate, CERT_NAME_SIMPLE_DISPLAY_TYPE, CERT_NAME_ISSUER_FLAG);
 }
 
 std::string ValidToText(PCCERT_CONTEXT certificate) {
   const std::time_t until =
-      static_cast<std::time_t>(platform::UnixFromFileTime(certificate->pCertInfo->NotAfter));
+      static_cast<std::time_t>(platform::unixFromFileTime(certificate->pCertInfo->NotAfter));
   std::tm local = {};
   if (localtime_r(&until, &local) == nullptr) return std::string();
   char text[32] = {};

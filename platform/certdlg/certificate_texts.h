@@ -7,6 +7,9 @@
 
 namespace quillet::certdlg {
 
+// These four are exported from the dialog library (the dialog's tests call them through
+// it), so their names are part of its symbol list and keep their UpperCamel spelling.
+
 // Returns UTF-16 text (NUL-terminated, one unit per wchar_t) as UTF-8. NULL gives "";
 // a malformed unit (lone surrogate) becomes U+FFFD so that a bad name still shows.
 std::string Utf8FromUtf16(const wchar_t* text);

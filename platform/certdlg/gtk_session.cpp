@@ -12,19 +12,17 @@ constexpr char kStartedMark[] = "quillet-certdlg-gtk-started";
 
 // Keeps libgtk-3 (and with it GDK, GLib, GObject, GIO, Pango, Cairo) loaded after this
 // library is unloaded.
-void PinGtkLibraries() {
-  dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-}
+void pinGtkLibraries() { dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE); }
 
 // Pins GTK as soon as this library is loaded: unloading GTK's libraries with ours would
 // leave GLib's type registry and threads pointing into unmapped code.
-__attribute__((constructor)) void PinGtkAtLoad() { PinGtkLibraries(); }
+__attribute__((constructor)) void pinGtkAtLoad() { pinGtkLibraries(); }
 
 }  // namespace
 
-bool StartGtk() {
+bool startGtk() {
   if (g_quark_try_string(kStartedMark) == 0) {
-    PinGtkLibraries();
+    pinGtkLibraries();
     // The host sets only the character-type locale and relies on the rest being "C".
     gtk_disable_setlocale();
     g_quark_from_string(kStartedMark);
@@ -33,7 +31,7 @@ bool StartGtk() {
   return gtk_init_check(nullptr, nullptr) != FALSE;
 }
 
-void FlushGtkEvents() {
+void flushGtkEvents() {
   while (gtk_events_pending()) gtk_main_iteration();
 }
 

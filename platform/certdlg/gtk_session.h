@@ -8,10 +8,10 @@ namespace quillet::certdlg {
 // its libraries loaded for good (GLib's threads and type registry cannot be unloaded
 // with this library) and leaves the process locale alone; every call then opens the
 // default display if none is open. Returns false when no display can be opened.
-bool StartGtk();
+bool startGtk();
 
 // Handles the events still queued (for example the unmapping of a closed dialog), so
 // that a window is really gone when the call that showed it returns.
-void FlushGtkEvents();
+void flushGtkEvents();
 
 }  // namespace quillet::certdlg

@@ -9,7 +9,7 @@ namespace {
 
 using Sha1 = std::array<BYTE, 20>;
 
-std::optional<Sha1> HashOf(PCCERT_CONTEXT certificate) {
+std::optional<Sha1> hashOf(PCCERT_CONTEXT certificate) {
   Sha1 hash = {};
   DWORD size = static_cast<DWORD>(hash.size());
   if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash.data(), &size) ||
@@ -19,18 +19,18 @@ std::optional<Sha1> HashOf(PCCERT_CONTEXT certificate) {
   return hash;
 }
 
-bool Accepted(const CERT_SELECT_STRUCT_W& request, PCCERT_CONTEXT certificate) {
+bool accepted(const CERT_SELECT_STRUCT_W& request, PCCERT_CONTEXT certificate) {
   if (request.pfnFilter == nullptr) return true;
   return request.pfnFilter(certificate, request.lCustData, /*dwFlags=*/0,
                            /*dwDisplayWell=*/0) != FALSE;
 }
 
-OfferedCertificate RowFor(PCCERT_CONTEXT certificate) {
+OfferedCertificate rowFor(PCCERT_CONTEXT certificate) {
   OfferedCertificate row;
   row.context = CertDuplicateCertificateContext(certificate);
   row.owner = OwnerText(certificate);
   row.issuer = IssuerText(certificate);
-  row.valid_to = ValidToText(certificate);
+  row.validTo = ValidToText(certificate);
   return row;
 }
 
@@ -42,7 +42,7 @@ OfferedCertificates::OfferedCertificates(const CERT_SELECT_STRUCT_W& request) {
     if (store == nullptr) continue;
     PCCERT_CONTEXT certificate = nullptr;
     while ((certificate = CertEnumCertificatesInStore(store, certificate)) != nullptr) {
-      if (Accepted(request, certificate)) rows_.push_back(RowFor(certificate));
+      if (accepted(request, certificate)) rows_.push_back(rowFor(certificate));
     }
   }
 }
@@ -53,10 +53,10 @@ OfferedCertificates::~OfferedCertificates() {
 
 std::optional<std::size_t> OfferedCertificates::RowOf(PCCERT_CONTEXT certificate) const {
   if (certificate == nullptr) return std::nullopt;
-  const std::optional<Sha1> wanted = HashOf(certificate);
+  const std::optional<Sha1> wanted = hashOf(certificate);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (rows_[i].context == certificate) return i;
-    if (wanted && HashOf(rows_[i].context) == wanted) return i;
+    if (wanted && hashOf(rows_[i].context) == wanted) return i;
   }
   return std::nullopt;
 }

@@ -17,7 +17,7 @@ struct OfferedCertificate {
   PCCERT_CONTEXT context = nullptr;
   std::string owner;
   std::string issuer;
-  std::string valid_to;
+  std::string validTo;
 };
 
 // The offered certificates; releases their references when destroyed.
@@ -33,7 +33,8 @@ class OfferedCertificates {
   const std::vector<OfferedCertificate>& rows() const { return rows_; }
 
   // Returns the row holding the same certificate as `certificate` (same context, or the
-  // same SHA-1 hash), or nothing (also for NULL).
+  // same SHA-1 hash), or nothing (also for NULL). Exported from the dialog library (its
+  // tests call it), so the name keeps its spelling.
   std::optional<std::size_t> RowOf(PCCERT_CONTEXT certificate) const;
 
  private:

@@ -16,15 +16,15 @@ constexpr int kIssuerWidth = 220;
 constexpr char kPrompt[] = "Выберите сертификат из списка:";
 constexpr char kNothingToChoose[] = "В хранилище нет сертификатов, пригодных для подписи.";
 
-GtkListStore* MakeModel(const std::vector<OfferedCertificate>& rows) {
+GtkListStore* makeModel(const std::vector<OfferedCertificate>& rows) {
   GtkListStore* model =
       gtk_list_store_new(kColumnCount, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_STRING, G_TYPE_UINT);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     GtkTreeIter iter;
     gtk_list_store_append(model, &iter);
     gtk_list_store_set(model, &iter, kOwnerColumn, rows[i].owner.c_str(), kIssuerColumn,
-                       rows[i].issuer.c_str(), kValidToColumn, rows[i].valid_to.c_str(),
-                       kRowColumn, static_cast<guint>(i), -1);
+                       rows[i].issuer.c_str(), kValidToColumn, rows[i].validTo.c_str(), kRowColumn,
+                       static_cast<guint>(i), -1);
   }
   return model;
 }
@@ -32,37 +32,37 @@ GtkListStore* MakeModel(const std::vector<OfferedCertificate>& rows) {
 // A column of text. A name column (width > 0) starts at that width, takes its share of
 // the room left, and shortens long names with an ellipsis rather than widening the list
 // beyond the window; other columns are as wide as their texts.
-void AddTextColumn(GtkTreeView* view, const char* heading, int column, int width) {
+void addTextColumn(GtkTreeView* view, const char* heading, int column, int width) {
   GtkCellRenderer* renderer = gtk_cell_renderer_text_new();
-  GtkTreeViewColumn* view_column =
+  GtkTreeViewColumn* viewColumn =
       gtk_tree_view_column_new_with_attributes(heading, renderer, "text", column, nullptr);
   if (width > 0) {
     g_object_set(renderer, "ellipsize", PANGO_ELLIPSIZE_END, nullptr);
-    gtk_tree_view_column_set_sizing(view_column, GTK_TREE_VIEW_COLUMN_FIXED);
-    gtk_tree_view_column_set_fixed_width(view_column, width);
-    gtk_tree_view_column_set_expand(view_column, TRUE);
+    gtk_tree_view_column_set_sizing(viewColumn, GTK_TREE_VIEW_COLUMN_FIXED);
+    gtk_tree_view_column_set_fixed_width(viewColumn, width);
+    gtk_tree_view_column_set_expand(viewColumn, TRUE);
   }
-  gtk_tree_view_column_set_resizable(view_column, TRUE);
-  gtk_tree_view_column_set_sort_column_id(view_column, column);
-  gtk_tree_view_append_column(view, view_column);
+  gtk_tree_view_column_set_resizable(viewColumn, TRUE);
+  gtk_tree_view_column_set_sort_column_id(viewColumn, column);
+  gtk_tree_view_append_column(view, viewColumn);
 }
 
 // Enter on a row, or a double click, confirms it.
-void OnRowActivated(GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer dialog) {
+void onRowActivated(GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer dialog) {
   gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
 }
 
-GtkWidget* MakeList(const SelectionRequest& request, GtkWidget* dialog) {
-  GtkListStore* model = MakeModel(*request.rows);
+GtkWidget* makeList(const SelectionRequest& request, GtkWidget* dialog) {
+  GtkListStore* model = makeModel(*request.rows);
   GtkWidget* view = gtk_tree_view_new_with_model(GTK_TREE_MODEL(model));
   g_object_unref(model);
   GtkTreeView* tree = GTK_TREE_VIEW(view);
-  AddTextColumn(tree, "Кому выдан", kOwnerColumn, kOwnerWidth);
-  AddTextColumn(tree, "Кем выдан", kIssuerColumn, kIssuerWidth);
-  AddTextColumn(tree, "Действителен до", kValidToColumn, /*width=*/0);
+  addTextColumn(tree, "Кому выдан", kOwnerColumn, kOwnerWidth);
+  addTextColumn(tree, "Кем выдан", kIssuerColumn, kIssuerWidth);
+  addTextColumn(tree, "Действителен до", kValidToColumn, /*width=*/0);
   gtk_tree_view_set_search_column(tree, kOwnerColumn);
   gtk_tree_selection_set_mode(gtk_tree_view_get_selection(tree), GTK_SELECTION_SINGLE);
-  g_signal_connect(view, "row-activated", G_CALLBACK(OnRowActivated), dialog);
+  g_signal_connect(view, "row-activated", G_CALLBACK(onRowActivated), dialog);
   if (request.preselected) {
     GtkTreePath* path = gtk_tree_path_new_from_indices(static_cast<int>(*request.preselected), -1);
     gtk_tree_view_set_cursor(tree, path, nullptr, FALSE);
@@ -71,7 +71,7 @@ GtkWidget* MakeList(const SelectionRequest& request, GtkWidget* dialog) {
   return view;
 }
 
-GtkWidget* MakeContent(GtkWidget* list, bool empty) {
+GtkWidget* makeContent(GtkWidget* list, bool empty) {
   GtkWidget* box = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
   gtk_container_set_border_width(GTK_CONTAINER(box), 6);
   GtkWidget* prompt = gtk_label_new(empty ? kNothingToChoose : kPrompt);
@@ -86,10 +86,10 @@ GtkWidget* MakeContent(GtkWidget* list, bool empty) {
   return box;
 }
 
-GtkWidget* MakeDialog(const SelectionRequest& request) {
-  GtkWidget* dialog = gtk_dialog_new_with_buttons(request.title.c_str(), nullptr, GTK_DIALOG_MODAL,
-                                                  "_Отмена", GTK_RESPONSE_CANCEL, "_OK",
-                                                  GTK_RESPONSE_OK, nullptr);
+GtkWidget* makeDialog(const SelectionRequest& request) {
+  GtkWidget* dialog =
+      gtk_dialog_new_with_buttons(request.title.c_str(), nullptr, GTK_DIALOG_MODAL, "_Отмена",
+                                  GTK_RESPONSE_CANCEL, "_OK", GTK_RESPONSE_OK, nullptr);
   gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK);
   // Both buttons get one width, wider than their labels, so that they keep their place.
   for (int response : {GTK_RESPONSE_CANCEL, GTK_RESPONSE_OK}) {
@@ -101,7 +101,7 @@ GtkWidget* MakeDialog(const SelectionRequest& request) {
   return dialog;
 }
 
-std::optional<std::size_t> SelectedRow(GtkTreeView* tree) {
+std::optional<std::size_t> selectedRow(GtkTreeView* tree) {
   GtkTreeModel* model = nullptr;
   GtkTreeIter iter;
   if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(tree), &model, &iter)) {
@@ -114,21 +114,21 @@ std::optional<std::size_t> SelectedRow(GtkTreeView* tree) {
 
 }  // namespace
 
-Selection RunSelectionWindow(const SelectionRequest& request) {
-  GtkWidget* dialog = MakeDialog(request);
-  GtkWidget* list = MakeList(request, dialog);
+Selection runSelectionWindow(const SelectionRequest& request) {
+  GtkWidget* dialog = makeDialog(request);
+  GtkWidget* list = makeList(request, dialog);
   GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
-  gtk_box_pack_start(GTK_BOX(content), MakeContent(list, request.rows->empty()), TRUE, TRUE, 0);
+  gtk_box_pack_start(GTK_BOX(content), makeContent(list, request.rows->empty()), TRUE, TRUE, 0);
   gtk_widget_realize(dialog);
-  GdkWindow* owner = SetTransientParent(dialog, request.parent);
+  GdkWindow* owner = setTransientParent(dialog, request.parent);
   gtk_widget_show_all(dialog);
   gtk_widget_grab_focus(list);
 
   Selection selection;
   selection.confirmed = gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_OK;
-  if (selection.confirmed) selection.row = SelectedRow(GTK_TREE_VIEW(list));
+  if (selection.confirmed) selection.row = selectedRow(GTK_TREE_VIEW(list));
   gtk_widget_destroy(dialog);
-  FlushGtkEvents();
+  flushGtkEvents();
   if (owner != nullptr) g_object_unref(owner);
   return selection;
 }

@@ -22,15 +22,15 @@ struct Selection {
 
 // What the window shows.
 struct SelectionRequest {
-  std::string title;                          // UTF-8 window title
+  std::string title;  // UTF-8 window title
   const std::vector<OfferedCertificate>* rows = nullptr;
-  std::optional<std::size_t> preselected;     // row selected at start
-  std::uintptr_t parent = 0;                  // native owner window, 0 for none
+  std::optional<std::size_t> preselected;  // row selected at start
+  std::uintptr_t parent = 0;               // native owner window, 0 for none
 };
 
 // Shows the modal dialog (GTK started) and returns when the user closes it; the window
 // is gone on return. Keyboard: arrows move the selection, Enter confirms, Escape cancels;
 // typing searches the owner column.
-Selection RunSelectionWindow(const SelectionRequest& request);
+Selection runSelectionWindow(const SelectionRequest& request);
 
 }  // namespace quillet::certdlg

@@ -4,7 +4,7 @@
 
 namespace quillet::certdlg {
 
-GdkWindow* SetTransientParent(GtkWidget* dialog, std::uintptr_t parent) {
+GdkWindow* setTransientParent(GtkWidget* dialog, std::uintptr_t parent) {
   if (parent == 0) return nullptr;
   GdkDisplay* display = gtk_widget_get_display(dialog);
   if (!GDK_IS_X11_DISPLAY(display)) return nullptr;

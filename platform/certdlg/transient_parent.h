@@ -11,6 +11,6 @@ namespace quillet::certdlg {
 // id) when the display is X11 and that window exists. Returns the foreign window, which
 // the caller releases with g_object_unref after the dialog is gone, or NULL when the
 // dialog has no owner (parent 0, another display kind, no such window).
-GdkWindow* SetTransientParent(GtkWidget* dialog, std::uintptr_t parent);
+GdkWindow* setTransientParent(GtkWidget* dialog, std::uintptr_t parent);
 
 }  // namespace quillet::certdlg

@@ -12,10 +12,10 @@
 namespace quillet::test {
 namespace {
 
-using tools::ChildProcess;
-using tools::ProcessOptions;
-using tools::ProcessOutcome;
-using tools::runProcess;
+using process_runner::ChildProcess;
+using process_runner::ProcessOptions;
+using process_runner::ProcessOutcome;
+using process_runner::runProcess;
 
 ProcessOptions Shell(const std::string& script) {
   ProcessOptions options;

@@ -15,7 +15,7 @@
 
 extern char** environ;
 
-namespace quillet::tools {
+namespace quillet::process_runner {
 
 namespace {
 
@@ -80,6 +80,50 @@ void ignoreBrokenPipes() {
   (void)once;
 }
 
+// Connects the child's standard streams: input to in (or none), output to out, errors to
+// err unless they are shared with ours.
+void connectStreams(posix_spawn_file_actions_t* actions, const ProcessOptions& options,
+                    const int in[2], const int out[2], const int err[2]) {
+  if (options.withoutInput) {
+    posix_spawn_file_actions_addclose(actions, 0);
+  } else {
+    posix_spawn_file_actions_adddup2(actions, in[0], 0);
+  }
+  posix_spawn_file_actions_adddup2(actions, out[1], 1);
+  if (!options.sharedErrors) posix_spawn_file_actions_adddup2(actions, err[1], 2);
+}
+
+// Gives the child every signal's default handling and an empty signal mask.
+void defaultSignals(posix_spawnattr_t* attributes) {
+  sigset_t all, none;
+  sigfillset(&all);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(attributes, &all);
+  posix_spawnattr_setsigmask(attributes, &none);
+  posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+}
+
+// Starts options' program on the pipes into *pid. Returns 0, or the error number.
+int spawn(const ProcessOptions& options, const int in[2], const int out[2], const int err[2],
+          pid_t* pid) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  connectStreams(&actions, options, in, out, err);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  defaultSignals(&attributes);
+  std::vector<std::string> argumentStrings{options.program};
+  argumentStrings.insert(argumentStrings.end(), options.arguments.begin(), options.arguments.end());
+  std::vector<std::string> environmentStrings = childEnvironment(options);
+  std::vector<char*> argv = pointerList(argumentStrings);
+  std::vector<char*> envp = pointerList(environmentStrings);
+  int failed =
+      posix_spawn(pid, options.program.c_str(), &actions, &attributes, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  return failed;
+}
+
 }  // namespace
 
 ChildProcess::ChildProcess(const ProcessOptions& options) {
@@ -88,33 +132,7 @@ ChildProcess::ChildProcess(const ProcessOptions& options) {
   makePipe(in);
   makePipe(out);
   if (!options.sharedErrors) makePipe(err);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (options.withoutInput) {
-    posix_spawn_file_actions_addclose(&actions, 0);
-  } else {
-    posix_spawn_file_actions_adddup2(&actions, in[0], 0);
-  }
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  if (!options.sharedErrors) posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t all, none;
-  sigfillset(&all);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-  std::vector<std::string> argumentStrings{options.program};
-  argumentStrings.insert(argumentStrings.end(), options.arguments.begin(), options.arguments.end());
-  std::vector<std::string> environmentStrings = childEnvironment(options);
-  std::vector<char*> argv = pointerList(argumentStrings);
-  std::vector<char*> envp = pointerList(environmentStrings);
-  int failed =
-      posix_spawn(&pid_, options.program.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  int failed = spawn(options, in, out, err, &pid_);
   close(in[0]);
   close(out[1]);
   closeFd(err[1]);
@@ -212,4 +230,4 @@ ProcessOutcome runProcess(const ProcessOptions& options, std::string_view input)
   return child.finish();
 }
 
-}  // namespace quillet::tools
+}  // namespace quillet::process_runner

@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
+namespace quillet::client {
 namespace {
 
-quillet::tools::ProcessOptions hostOptions(const std::string& program,
+process_runner::ProcessOptions hostOptions(const std::string& program,
                                            const std::vector<std::string>& arguments) {
-  quillet::tools::ProcessOptions options;
+  process_runner::ProcessOptions options;
   options.program = program;
   options.arguments = arguments;
   options.sharedErrors = true;
@@ -36,8 +37,10 @@ std::optional<std::string> HostConnection::receive() {
 }
 
 int HostConnection::finish(std::string& trailing) {
-  const quillet::tools::ProcessOutcome outcome = host_.finish();
+  const process_runner::ProcessOutcome outcome = host_.finish();
   trailing += outcome.output;
   if (outcome.exitCode >= 0) return outcome.exitCode;
   return 128 + outcome.signal;
 }
+
+}  // namespace quillet::client

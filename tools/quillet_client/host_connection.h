@@ -9,6 +9,8 @@
 
 #include "tools/process_runner/child_process.h"
 
+namespace quillet::client {
+
 // One running host.
 class HostConnection {
  public:
@@ -25,5 +27,7 @@ class HostConnection {
   int finish(std::string& trailing);
 
  private:
-  quillet::tools::ChildProcess host_;
+  process_runner::ChildProcess host_;
 };
+
+}  // namespace quillet::client

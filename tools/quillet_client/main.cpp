@@ -14,6 +14,7 @@
 
 #include "tools/quillet_client/host_connection.h"
 
+namespace quillet::client {
 namespace {
 
 constexpr const char* kUsage =
@@ -113,7 +114,8 @@ int exchange(const Options& options) {
 
 }  // namespace
 
-int main(int argc, char* argv[]) {
+// Runs the client: the exit status of main.
+int run(int argc, char* argv[]) {
   std::optional<Options> options = parseOptions(argc, argv);
   if (!options) {
     std::cerr << kUsage;
@@ -127,3 +129,7 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 }
+
+}  // namespace quillet::client
+
+int main(int argc, char* argv[]) { return quillet::client::run(argc, argv); }

@@ -17,14 +17,14 @@
 namespace quillet::store_tool {
 namespace {
 
-using quillet::platform::OwnedBio;
-using quillet::platform::OwnedKey;
-using quillet::platform::OwnedOpenSslBytes;
-using quillet::platform::OwnedPkcs12;
-using quillet::platform::OwnedX509;
-using quillet::platform::OwnedX509Stack;
+using quillet::platform::ScopedBio;
+using quillet::platform::ScopedEvpPkey;
+using quillet::platform::ScopedOpenSslBytes;
+using quillet::platform::ScopedPkcs12;
+using quillet::platform::ScopedX509;
+using quillet::platform::ScopedX509Stack;
 
-bool ReadFile(const std::string& path, std::string* bytes, std::string* error) {
+bool readFile(const std::string& path, std::string* bytes, std::string* error) {
   std::ifstream file(path, std::ios::binary);
   if (!file) {
     *error = "cannot read " + path;
@@ -36,54 +36,55 @@ bool ReadFile(const std::string& path, std::string* bytes, std::string* error) {
 
 // The reason of the last OpenSSL failure, taken off the error queue. Call it right after
 // the failing call, before anything is freed: a release may clear the queue or add to it.
-std::string OpenSslReason() {
+std::string openSslReason() {
   char reason[256] = {};
   ERR_error_string_n(ERR_peek_last_error(), reason, sizeof(reason));
   ERR_clear_error();
   return reason;
 }
 
-OwnedBio MemoryOf(const std::string& bytes) {
-  return OwnedBio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
+ScopedBio memoryOf(const std::string& bytes) {
+  return ScopedBio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
 }
 
-int PasswordCallback(char* buffer, int size, int /*rwflag*/, void* password) {
+int passwordCallback(char* buffer, int size, int /*rwflag*/, void* password) {
   const auto* text = static_cast<const std::string*>(password);
   if (static_cast<int>(text->size()) > size) return -1;
   text->copy(buffer, text->size());
   return static_cast<int>(text->size());
 }
 
-bool IsPem(const std::string& bytes) { return bytes.find("-----BEGIN") != std::string::npos; }
+bool isPem(const std::string& bytes) { return bytes.find("-----BEGIN") != std::string::npos; }
 
 }  // namespace
 
-bool ReadCertificate(const std::string& path, Credential* credential, std::string* error) {
+bool readCertificate(const std::string& path, Credential* credential, std::string* error) {
   std::string bytes;
-  if (!ReadFile(path, &bytes, error)) return false;
-  const OwnedBio bio = MemoryOf(bytes);
-  OwnedX509 cert(IsPem(bytes) ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
-                              : d2i_X509_bio(bio.get(), nullptr));
+  if (!readFile(path, &bytes, error)) return false;
+  const ScopedBio bio = memoryOf(bytes);
+  ScopedX509 cert(isPem(bytes) ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
+                               : d2i_X509_bio(bio.get(), nullptr));
   if (cert == nullptr) {
-    *error = path + " holds no certificate (" + OpenSslReason() + ")";
+    *error = path + " holds no certificate (" + openSslReason() + ")";
     return false;
   }
   credential->cert = std::move(cert);
   return true;
 }
 
-bool ReadPrivateKey(const std::string& path, const std::string& password, Credential* credential,
+bool readPrivateKey(const std::string& path, const std::string& password, Credential* credential,
                     std::string* error) {
   QuilletGostEngine();
   std::string bytes;
-  if (!ReadFile(path, &bytes, error)) return false;
-  const OwnedBio bio = MemoryOf(bytes);
+  if (!readFile(path, &bytes, error)) return false;
+  const ScopedBio bio = memoryOf(bytes);
   std::string pass = password;
-  OwnedKey key(IsPem(bytes) ? PEM_read_bio_PrivateKey(bio.get(), nullptr, PasswordCallback, &pass)
-                            : d2i_PrivateKey_bio(bio.get(), nullptr));
+  ScopedEvpPkey key(isPem(bytes)
+                        ? PEM_read_bio_PrivateKey(bio.get(), nullptr, passwordCallback, &pass)
+                        : d2i_PrivateKey_bio(bio.get(), nullptr));
   if (key == nullptr) {
     *error = "cannot read the private key in " + path +
-             " (wrong password, or not a key: " + OpenSslReason() + ")";
+             " (wrong password, or not a key: " + openSslReason() + ")";
     return false;
   }
   credential->key = std::move(key);
@@ -95,15 +96,15 @@ bool ReadPrivateKey(const std::string& path, const std::string& password, Creden
   return true;
 }
 
-bool ReadPkcs12(const std::string& path, const std::string& password, Credential* credential,
+bool readPkcs12(const std::string& path, const std::string& password, Credential* credential,
                 std::string* error) {
   QuilletGostEngine();
   std::string bytes;
-  if (!ReadFile(path, &bytes, error)) return false;
-  const OwnedBio bio = MemoryOf(bytes);
-  const OwnedPkcs12 pfx(d2i_PKCS12_bio(bio.get(), nullptr));
+  if (!readFile(path, &bytes, error)) return false;
+  const ScopedBio bio = memoryOf(bytes);
+  const ScopedPkcs12 pfx(d2i_PKCS12_bio(bio.get(), nullptr));
   if (pfx == nullptr) {
-    *error = path + " is not a PKCS#12 file (" + OpenSslReason() + ")";
+    *error = path + " is not a PKCS#12 file (" + openSslReason() + ")";
     return false;
   }
   EVP_PKEY* key = nullptr;
@@ -112,26 +113,26 @@ bool ReadPkcs12(const std::string& path, const std::string& password, Credential
   const int parsed = PKCS12_parse(pfx.get(), password.c_str(), &key, &cert, &others);
   // The reason first: the owners below release what the parse left, which may touch the
   // error queue.
-  const std::string reason = parsed != 1 ? OpenSslReason() : std::string();
-  OwnedKey owned_key(key);
-  OwnedX509 owned_cert(cert);
-  const OwnedX509Stack owned_others(others);
-  if (parsed != 1 || owned_cert == nullptr || owned_key == nullptr) {
+  const std::string reason = parsed != 1 ? openSslReason() : std::string();
+  ScopedEvpPkey ownedKey(key);
+  ScopedX509 ownedCert(cert);
+  const ScopedX509Stack ownedOthers(others);
+  if (parsed != 1 || ownedCert == nullptr || ownedKey == nullptr) {
     *error = parsed != 1 ? "cannot open " + path + ": wrong password? (" + reason + ")"
                          : path + " holds no certificate with a private key";
     return false;
   }
   int length = 0;
-  const unsigned char* alias = X509_alias_get0(owned_cert.get(), &length);
+  const unsigned char* alias = X509_alias_get0(ownedCert.get(), &length);
   if (alias != nullptr)
-    credential->friendly_name.assign(reinterpret_cast<const char*>(alias), length);
-  credential->cert = std::move(owned_cert);
-  credential->key = std::move(owned_key);
+    credential->friendlyName.assign(reinterpret_cast<const char*>(alias), length);
+  credential->cert = std::move(ownedCert);
+  credential->key = std::move(ownedKey);
   return true;
 }
 
-std::string KeyPem(EVP_PKEY* key, const std::string& pin) {
-  const OwnedBio bio(BIO_new(BIO_s_mem()));
+std::string keyToPem(EVP_PKEY* key, const std::string& pin) {
+  const ScopedBio bio(BIO_new(BIO_s_mem()));
   const EVP_CIPHER* cipher = pin.empty() ? nullptr : EVP_aes_256_cbc();
   std::string pass = pin;
   const bool written =
@@ -144,16 +145,16 @@ std::string KeyPem(EVP_PKEY* key, const std::string& pin) {
   return pem;
 }
 
-std::string CertificateDer(X509* cert) {
+std::string certificateDer(X509* cert) {
   unsigned char* out = nullptr;
   const int length = i2d_X509(cert, &out);
-  const OwnedOpenSslBytes owned(out);
+  const ScopedOpenSslBytes owned(out);
   return std::string(reinterpret_cast<char*>(out),
                      static_cast<std::size_t>(length > 0 ? length : 0));
 }
 
-std::string Thumbprint(X509* cert) {
-  const std::string der = CertificateDer(cert);
+std::string certThumbprint(X509* cert) {
+  const std::string der = certificateDer(cert);
   unsigned char hash[SHA_DIGEST_LENGTH];
   SHA1(reinterpret_cast<const unsigned char*>(der.data()), der.size(), hash);
   return std::string(reinterpret_cast<char*>(hash), sizeof(hash));

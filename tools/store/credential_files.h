@@ -13,31 +13,31 @@ namespace quillet::store_tool {
 // A certificate with (optionally) its private key and the friendly name a PKCS#12 file
 // carried.
 struct Credential {
-  quillet::platform::OwnedX509 cert;
-  quillet::platform::OwnedKey key;
-  std::string friendly_name;
+  quillet::platform::ScopedX509 cert;
+  quillet::platform::ScopedEvpPkey key;
+  std::string friendlyName;
 };
 
 // Reads a certificate file. Returns false with *error set when it holds none.
-bool ReadCertificate(const std::string& path, Credential* credential, std::string* error);
+bool readCertificate(const std::string& path, Credential* credential, std::string* error);
 
 // Reads a private key file, decrypting it with `password` when it is encrypted, and
 // checks that it belongs to the credential's certificate.
-bool ReadPrivateKey(const std::string& path, const std::string& password, Credential* credential,
+bool readPrivateKey(const std::string& path, const std::string& password, Credential* credential,
                     std::string* error);
 
 // Reads a PKCS#12 file with its password: its certificate, key and friendly name.
-bool ReadPkcs12(const std::string& path, const std::string& password, Credential* credential,
+bool readPkcs12(const std::string& path, const std::string& password, Credential* credential,
                 std::string* error);
 
 // The private key as PKCS#8 PEM, encrypted (PBES2, AES-256-CBC) with the PIN unless it is
 // empty.
-std::string KeyPem(EVP_PKEY* key, const std::string& pin);
+std::string keyToPem(EVP_PKEY* key, const std::string& pin);
 
 // The certificate's DER bytes.
-std::string CertificateDer(X509* cert);
+std::string certificateDer(X509* cert);
 
 // The SHA-1 thumbprint of the certificate's DER bytes.
-std::string Thumbprint(X509* cert);
+std::string certThumbprint(X509* cert);
 
 }  // namespace quillet::store_tool

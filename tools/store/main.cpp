@@ -34,84 +34,85 @@ struct Arguments {
   std::map<std::string, std::string> options;
 };
 
-bool Parse(int argc, char** argv, const std::vector<std::string>& known, Arguments* arguments) {
+bool parseArguments(int argc, char** argv, const std::vector<std::string>& known,
+                    Arguments* arguments) {
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg.rfind("--", 0) != 0) {
       arguments->positional.push_back(arg);
       continue;
     }
-    bool is_known = false;
-    for (const std::string& name : known) is_known = is_known || name == arg;
-    if (!is_known || i + 1 >= argc) return false;
+    bool isKnown = false;
+    for (const std::string& name : known) isKnown = isKnown || name == arg;
+    if (!isKnown || i + 1 >= argc) return false;
     arguments->options[arg] = argv[++i];
   }
   return true;
 }
 
-std::string Option(const Arguments& arguments, const std::string& name,
+std::string option(const Arguments& arguments, const std::string& name,
                    const std::string& fallback = "") {
   const auto found = arguments.options.find(name);
   return found != arguments.options.end() ? found->second : fallback;
 }
 
-int Fail(const std::string& error) {
+int fail(const std::string& error) {
   std::cerr << "quillet-store: " << error << "\n";
   return 1;
 }
 
-int Imported(const std::string& store, const Credential& credential) {
-  std::cout << "Imported " << HexText(Thumbprint(credential.cert.get())) << " into \"" << store
+int reportImported(const std::string& store, const Credential& credential) {
+  std::cout << "Imported " << hexText(certThumbprint(credential.cert.get())) << " into \"" << store
             << "\"\n";
   return 0;
 }
 
-int Import(const Arguments& arguments) {
+int importCommand(const Arguments& arguments) {
   const std::string& store = arguments.positional[0];
   Credential credential;
   std::string error;
-  if (!ReadCertificate(arguments.positional[1], &credential, &error)) return Fail(error);
-  const std::string key = Option(arguments, "--key");
+  if (!readCertificate(arguments.positional[1], &credential, &error)) return fail(error);
+  const std::string key = option(arguments, "--key");
   if (!key.empty() &&
-      !ReadPrivateKey(key, Option(arguments, "--key-password"), &credential, &error)) {
-    return Fail(error);
+      !readPrivateKey(key, option(arguments, "--key-password"), &credential, &error)) {
+    return fail(error);
   }
   if (key.empty() && arguments.options.count("--pin") != 0) {
-    return Fail("--pin needs a key (--key)");
+    return fail("--pin needs a key (--key)");
   }
-  if (!ImportCredential(store, credential, Option(arguments, "--pin"), Option(arguments, "--name"),
+  if (!importCredential(store, credential, option(arguments, "--pin"), option(arguments, "--name"),
                         &error)) {
-    return Fail(error);
+    return fail(error);
   }
-  return Imported(store, credential);
+  return reportImported(store, credential);
 }
 
-int ImportPfx(const Arguments& arguments) {
+int importPfxCommand(const Arguments& arguments) {
   const std::string& store = arguments.positional[0];
-  const std::string password = Option(arguments, "--password");
+  const std::string password = option(arguments, "--password");
   Credential credential;
   std::string error;
-  if (!ReadPkcs12(arguments.positional[1], password, &credential, &error)) return Fail(error);
-  const std::string name = Option(arguments, "--name", credential.friendly_name);
-  if (!ImportCredential(store, credential, Option(arguments, "--pin", password), name, &error)) {
-    return Fail(error);
+  if (!readPkcs12(arguments.positional[1], password, &credential, &error)) return fail(error);
+  const std::string name = option(arguments, "--name", credential.friendlyName);
+  if (!importCredential(store, credential, option(arguments, "--pin", password), name, &error)) {
+    return fail(error);
   }
-  return Imported(store, credential);
+  return reportImported(store, credential);
 }
 
-int Remove(const Arguments& arguments) {
+int removeCommand(const Arguments& arguments) {
   std::string thumbprint;
-  if (!ParseHexText(arguments.positional[1], &thumbprint) || thumbprint.size() != 20) {
-    return Fail("a thumbprint is 20 bytes of hex text, for example \"0a 1b ...\"");
+  if (!parseHexText(arguments.positional[1], &thumbprint) || thumbprint.size() != 20) {
+    return fail("a thumbprint is 20 bytes of hex text, for example \"0a 1b ...\"");
   }
   std::vector<std::string> removed;
   std::string error;
-  if (!RemoveCertificate(arguments.positional[0], thumbprint, &removed, &error)) return Fail(error);
+  if (!removeCertificate(arguments.positional[0], thumbprint, &removed, &error)) return fail(error);
   for (const std::string& path : removed) std::cout << "Removed " << path << "\n";
   return 0;
 }
 
-int Usage() {
+int usage() {
   std::cerr << kUsage;
   return 2;
 }
@@ -122,24 +123,24 @@ int main(int argc, char** argv) {
   // Every command parses certificates, keys or PKCS#12 files with OpenSSL directly; the
   // GOST engine must be there before the first parse, or its GOST keys stay undecoded.
   QuilletGostEngine();
-  if (argc < 2) return Usage();
+  if (argc < 2) return usage();
   const std::string command = argv[1];
   Arguments arguments;
   const std::vector<std::string> options = {"--key", "--key-password", "--pin", "--name",
                                             "--password"};
-  if (!Parse(argc, argv, options, &arguments)) return Usage();
+  if (!parseArguments(argc, argv, options, &arguments)) return usage();
   const std::size_t count = arguments.positional.size();
   if (command == "stores" && count == 0) {
-    ListStores(std::cout);
+    listStores(std::cout);
     return 0;
   }
   if (command == "list" && count <= 1) {
     std::string error;
-    return ListStore(count == 1 ? arguments.positional[0] : "My", std::cout, &error) ? 0
-                                                                                     : Fail(error);
+    return listStore(count == 1 ? arguments.positional[0] : "My", std::cout, &error) ? 0
+                                                                                     : fail(error);
   }
-  if (command == "import" && count == 2) return Import(arguments);
-  if (command == "import-pfx" && count == 2) return ImportPfx(arguments);
-  if (command == "remove" && count == 2) return Remove(arguments);
-  return Usage();
+  if (command == "import" && count == 2) return importCommand(arguments);
+  if (command == "import-pfx" && count == 2) return importPfxCommand(arguments);
+  if (command == "remove" && count == 2) return removeCommand(arguments);
+  return usage();
 }

@@ -16,9 +16,9 @@
 namespace quillet::store_tool {
 namespace {
 
-using quillet::platform::FindStoreDirectory;
+using quillet::platform::findStoreDirectory;
 
-bool MakeDirectories(const std::string& path, std::string* error) {
+bool makeDirectories(const std::string& path, std::string* error) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
@@ -30,7 +30,7 @@ bool MakeDirectories(const std::string& path, std::string* error) {
 }
 
 // Writes a file through a temporary one, so that it appears whole or not at all.
-bool WriteWhole(const std::string& path, const std::string& bytes, mode_t mode,
+bool writeWhole(const std::string& path, const std::string& bytes, mode_t mode,
                 std::string* error) {
   const std::string temporary = path + ".part";
   {
@@ -52,14 +52,14 @@ bool WriteWhole(const std::string& path, const std::string& bytes, mode_t mode,
 }
 
 // The thumbprint of a certificate file of the store, or "" when it holds none.
-std::string FileThumbprint(const std::string& path) {
+std::string fileThumbprint(const std::string& path) {
   Credential credential;
   std::string ignored;
-  return ReadCertificate(path, &credential, &ignored) ? Thumbprint(credential.cert.get())
+  return readCertificate(path, &credential, &ignored) ? certThumbprint(credential.cert.get())
                                                       : std::string();
 }
 
-bool IsCertificateFile(const std::string& name, std::string* stem) {
+bool isCertificateFile(const std::string& name, std::string* stem) {
   const std::size_t dot = name.rfind('.');
   if (dot == std::string::npos || dot == 0) return false;
   std::string extension = name.substr(dot);
@@ -69,14 +69,14 @@ bool IsCertificateFile(const std::string& name, std::string* stem) {
 }
 
 // Certificate files of the directory whose thumbprint is `thumbprint`, by stem.
-std::vector<std::pair<std::string, std::string>> Matching(const std::string& dir,
-                                                          const std::string& thumbprint) {
+std::vector<std::pair<std::string, std::string>> matchingFiles(const std::string& dir,
+                                                               const std::string& thumbprint) {
   std::vector<std::pair<std::string, std::string>> found;
   std::vector<std::string> names;
-  if (!quillet::platform::ListDirectory(dir, &names)) return found;
+  if (!quillet::platform::listDirectory(dir, &names)) return found;
   for (const std::string& name : names) {
     std::string stem;
-    if (IsCertificateFile(name, &stem) && FileThumbprint(dir + "/" + name) == thumbprint) {
+    if (isCertificateFile(name, &stem) && fileThumbprint(dir + "/" + name) == thumbprint) {
       found.emplace_back(name, stem);
     }
   }
@@ -85,7 +85,7 @@ std::vector<std::pair<std::string, std::string>> Matching(const std::string& dir
 
 }  // namespace
 
-bool CheckPin(const std::string& pin, std::string* error) {
+bool checkPin(const std::string& pin, std::string* error) {
   if (pin.size() > kLongestPin) {
     *error = "the PIN has " + std::to_string(pin.size()) + " characters; the host passes at most " +
              std::to_string(kLongestPin) +
@@ -102,20 +102,19 @@ bool CheckPin(const std::string& pin, std::string* error) {
   return true;
 }
 
-bool ImportCredential(const std::string& store, const Credential& credential,
-                      const std::string& pin, const std::string& friendly_name,
-                      std::string* error) {
-  if (!CheckPin(pin, error)) return false;
+bool importCredential(const std::string& store, const Credential& credential,
+                      const std::string& pin, const std::string& friendlyName, std::string* error) {
+  if (!checkPin(pin, error)) return false;
   std::string dir;
-  if (!FindStoreDirectory(store, &dir) &&
+  if (!findStoreDirectory(store, &dir) &&
       (store.empty() || store.find('/') != std::string::npos || store == "." || store == "..")) {
     *error = "\"" + store + "\" is not a store name";
     return false;
   }
-  if (!MakeDirectories(dir, error)) return false;
-  const std::string thumbprint = Thumbprint(credential.cert.get());
-  if (!Matching(dir, thumbprint).empty()) {
-    *error = "the store already holds the certificate " + HexText(thumbprint);
+  if (!makeDirectories(dir, error)) return false;
+  const std::string thumbprint = certThumbprint(credential.cert.get());
+  if (!matchingFiles(dir, thumbprint).empty()) {
+    *error = "the store already holds the certificate " + hexText(thumbprint);
     return false;
   }
   std::string stem;
@@ -124,31 +123,31 @@ bool ImportCredential(const std::string& store, const Credential& credential,
     stem += {kDigits[byte >> 4], kDigits[byte & 0x0F]};
   }
   const std::string base = dir + "/" + stem;
-  std::string key_pem;
+  std::string keyPem;
   if (credential.key != nullptr) {
-    key_pem = KeyPem(credential.key.get(), pin);
-    if (key_pem.empty()) {
+    keyPem = keyToPem(credential.key.get(), pin);
+    if (keyPem.empty()) {
       *error = "cannot encode the private key";
       return false;
     }
   }
   const bool written =
-      (key_pem.empty() || WriteWhole(base + ".key", key_pem, 0600, error)) &&
-      (friendly_name.empty() || WriteWhole(base + ".name", friendly_name + "\n", 0644, error)) &&
-      WriteWhole(base + ".cer", CertificateDer(credential.cert.get()), 0644, error);
+      (keyPem.empty() || writeWhole(base + ".key", keyPem, 0600, error)) &&
+      (friendlyName.empty() || writeWhole(base + ".name", friendlyName + "\n", 0644, error)) &&
+      writeWhole(base + ".cer", certificateDer(credential.cert.get()), 0644, error);
   if (!written) {
     for (const char* extension : {".key", ".name", ".cer"}) std::remove((base + extension).c_str());
   }
   return written;
 }
 
-bool RemoveCertificate(const std::string& store, const std::string& thumbprint,
+bool removeCertificate(const std::string& store, const std::string& thumbprint,
                        std::vector<std::string>* removed, std::string* error) {
   std::string dir;
-  const auto found =
-      FindStoreDirectory(store, &dir) ? Matching(dir, thumbprint) : decltype(Matching(dir, "")){};
+  const auto found = findStoreDirectory(store, &dir) ? matchingFiles(dir, thumbprint)
+                                                     : decltype(matchingFiles(dir, "")){};
   if (found.empty()) {
-    *error = "the store \"" + store + "\" holds no certificate " + HexText(thumbprint);
+    *error = "the store \"" + store + "\" holds no certificate " + hexText(thumbprint);
     return false;
   }
   for (const auto& [name, stem] : found) {

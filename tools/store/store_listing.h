@@ -8,11 +8,11 @@
 namespace quillet::store_tool {
 
 // Writes the stores directory and one line per store: its name and certificate count.
-void ListStores(std::ostream& out);
+void listStores(std::ostream& out);
 
 // Writes one block per certificate of the store: thumbprint, owner, issuer, validity
 // (UTC) and whether it has a key container (and whether that needs a PIN). Returns false
 // when the store cannot be opened.
-bool ListStore(const std::string& store, std::ostream& out, std::string* error);
+bool listStore(const std::string& store, std::ostream& out, std::string* error);
 
 }  // namespace quillet::store_tool

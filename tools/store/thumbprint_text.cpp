@@ -6,7 +6,7 @@
 
 namespace quillet::store_tool {
 
-std::string HexText(const std::string& bytes) {
+std::string hexText(const std::string& bytes) {
   const auto* data = reinterpret_cast<const BYTE*>(bytes.data());
   const auto size = static_cast<DWORD>(bytes.size());
   constexpr DWORD kOneLine = CRYPT_STRING_HEX | CRYPT_STRING_NOCRLF;
@@ -18,7 +18,7 @@ std::string HexText(const std::string& bytes) {
   return std::string(text.begin(), text.begin() + length);
 }
 
-bool ParseHexText(const std::string& text, std::string* bytes) {
+bool parseHexText(const std::string& text, std::string* bytes) {
   bytes->clear();
   // Each byte of the text becomes one unit, so that a non-ASCII byte stays a character
   // that is not hex. A NUL inside is refused here: the platform reads up to its length.

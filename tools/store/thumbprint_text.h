@@ -9,10 +9,10 @@
 namespace quillet::store_tool {
 
 // "0a 1b ..." for the bytes.
-std::string HexText(const std::string& bytes);
+std::string hexText(const std::string& bytes);
 
 // Reads hex text: byte pairs in either case, separated (or not) by spaces, tabs, CR, LF,
 // "-" or ",". Returns false for anything else, an odd run of digits, or no bytes at all.
-bool ParseHexText(const std::string& text, std::string* bytes);
+bool parseHexText(const std::string& text, std::string* bytes);
 
 }  // namespace quillet::store_tool
