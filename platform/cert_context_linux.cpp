@@ -30,7 +30,7 @@ BOOL copyProperty(const void* bytes, DWORD size, void* out, DWORD* outSize) {
 // CRYPT_KEY_PROV_INFO followed by its two strings, in one buffer as CryptoAPI returns it.
 BOOL copyKeyProvInfo(const CertData& data, void* out, DWORD* outSize) {
   std::wstring container;
-  if (data.key_path.empty() || !quillet::platform::wideFromUtf8(data.key_path, &container)) {
+  if (data.keyPath.empty() || !quillet::platform::wideFromUtf8(data.keyPath, &container)) {
     SetLastError(CRYPT_E_NOT_FOUND);
     return FALSE;
   }
@@ -77,13 +77,13 @@ PCCERT_CONTEXT CertCreateCertificateContext(DWORD dwCertEncodingType, const BYTE
 
 PCCERT_CONTEXT CertDuplicateCertificateContext(PCCERT_CONTEXT pCertContext) {
   if (pCertContext != nullptr)
-    quillet::platform::retainContext(quillet::platform::DataOf(pCertContext));
+    quillet::platform::retainContext(quillet::platform::dataOf(pCertContext));
   return pCertContext;
 }
 
 BOOL CertFreeCertificateContext(PCCERT_CONTEXT pCertContext) {
   if (pCertContext != nullptr)
-    quillet::platform::releaseContext(quillet::platform::DataOf(pCertContext));
+    quillet::platform::releaseContext(quillet::platform::dataOf(pCertContext));
   return TRUE;
 }
 
@@ -93,7 +93,7 @@ BOOL CertGetCertificateContextProperty(PCCERT_CONTEXT pCertContext, DWORD dwProp
     SetLastError(E_INVALIDARG);
     return FALSE;
   }
-  const CertData& data = *quillet::platform::DataOf(pCertContext);
+  const CertData& data = *quillet::platform::dataOf(pCertContext);
   switch (dwPropId) {
     case CERT_SHA1_HASH_PROP_ID:
       return copyProperty(data.sha1.data(), static_cast<DWORD>(data.sha1.size()), pvData, pcbData);

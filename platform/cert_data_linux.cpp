@@ -136,7 +136,7 @@ bool fillInfo(CertData* data) {
 }  // namespace
 
 CertData::~CertData() {
-  if (cached_provider != 0) ReleaseKeyContainer(cached_provider);
+  if (cachedProvider != 0) releaseKeyContainer(cachedProvider);
 }
 
 std::unique_ptr<CertData> makeCertData(const BYTE* der, std::size_t size) {

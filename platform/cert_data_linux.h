@@ -46,12 +46,12 @@ struct CertData {
   std::vector<CERT_EXTENSION> extensions;
   // Properties; empty when absent.
   std::wstring friendlyName;
-  std::string key_path;
+  std::string keyPath;
   // References of a context without a store; a store's contexts count on their store.
   std::atomic<long> references{1};
   CertStoreData* store = nullptr;
   // Key container cached by CryptAcquireCertificatePrivateKey(CRYPT_ACQUIRE_CACHE_FLAG).
-  HCRYPTPROV cached_provider = 0;
+  HCRYPTPROV cachedProvider = 0;
 
   CertData() = default;
   CertData(const CertData&) = delete;
@@ -64,7 +64,7 @@ struct CertData {
 std::unique_ptr<CertData> makeCertData(const BYTE* der, std::size_t size);
 
 // Returns the data behind a context handed out by this library.
-inline CertData* DataOf(PCCERT_CONTEXT context) {
+inline CertData* dataOf(PCCERT_CONTEXT context) {
   return reinterpret_cast<const ContextBlock*>(context)->data;
 }
 

@@ -105,7 +105,7 @@ DWORD CertGetNameStringW(PCCERT_CONTEXT pCertContext, DWORD dwType, DWORD dwFlag
                          LPWSTR pszNameString, DWORD cchNameString) {
   std::wstring name;
   if (pCertContext != nullptr) {
-    name = nameOf(*quillet::platform::DataOf(pCertContext), dwType,
+    name = nameOf(*quillet::platform::dataOf(pCertContext), dwType,
                   (dwFlags & CERT_NAME_ISSUER_FLAG) != 0, pvTypePara);
   }
   const auto needed = static_cast<DWORD>(name.size() + 1);

@@ -62,7 +62,7 @@ std::string certificateDer(const std::string& bytes) {
 std::wstring friendlyName(const std::string& path) {
   std::string text;
   std::wstring name;
-  if (!ReadWholeFile(path, &text)) return name;
+  if (!readWholeFile(path, &text)) return name;
   const std::size_t end = text.find_first_of("\r\n");
   if (end != std::string::npos) text.resize(end);
   if (!wideFromUtf8(text, &name)) name.clear();
@@ -82,14 +82,14 @@ bool CertStoreData::load(const std::string& directory) {
   for (const std::string& name : names) {
     std::string stem;
     std::string bytes;
-    if (!isCertificateFile(name, &stem) || !ReadWholeFile(directory + "/" + name, &bytes)) {
+    if (!isCertificateFile(name, &stem) || !readWholeFile(directory + "/" + name, &bytes)) {
       continue;
     }
     const std::string der = certificateDer(bytes);
     auto data = makeCertData(reinterpret_cast<const BYTE*>(der.data()), der.size());
     if (data == nullptr) continue;
-    const std::string key_path = directory + "/" + stem + ".key";
-    if (pathExists(key_path)) data->key_path = key_path;
+    const std::string keyPath = directory + "/" + stem + ".key";
+    if (pathExists(keyPath)) data->keyPath = keyPath;
     data->friendlyName = friendlyName(directory + "/" + stem + ".name");
     add(std::move(data));
   }

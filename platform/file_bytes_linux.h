@@ -8,7 +8,7 @@
 namespace quillet::platform {
 
 // Reads the whole file into *bytes. Returns false when it cannot be opened or read.
-inline bool ReadWholeFile(const std::string& path, std::string* bytes) {
+inline bool readWholeFile(const std::string& path, std::string* bytes) {
   std::ifstream file(path, std::ios::binary);
   if (!file) return false;
   bytes->assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());

@@ -35,7 +35,7 @@ struct Entry {
   std::string text;  // the container's PEM text
   bool has_pin = false;
   Digest pin_verifier;  // HMAC-SHA256 of the PIN under the process's key, with has_pin
-  OwnedKey key;
+  ScopedEvpPkey key;
 };
 
 struct Cache {
@@ -49,27 +49,27 @@ struct Cache {
 Cache* g_cache = nullptr;
 
 // Gives the kept keys back at exit, before the GOST engine they were made by is released.
-void ReleaseCache() {
+void releaseCache() {
   std::lock_guard<std::mutex> lock(g_cache->mutex);
   g_cache->entries.clear();
   OPENSSL_cleanse(g_cache->pin_key.data(), g_cache->pin_key.size());
   g_cache->usable = false;
 }
 
-Cache& TheCache() {
+Cache& theCache() {
   static std::once_flag once;
   std::call_once(once, [] {
     // The engine's exit handler is registered when it loads: ours, registered after it,
     // runs before it.
     QuilletGostEngine();
     g_cache = new Cache();
-    std::atexit(ReleaseCache);
+    std::atexit(releaseCache);
   });
   return *g_cache;
 }
 
 // Makes the process's PIN key on first use; the caller holds the cache's mutex.
-bool EnsureKeyed(Cache& cache) {
+bool ensureKeyed(Cache& cache) {
   if (!cache.keyed) {
     cache.keyed = true;
     cache.usable = RAND_bytes(cache.pin_key.data(), static_cast<int>(cache.pin_key.size())) == 1;
@@ -84,7 +84,7 @@ struct Lookup {
   Digest pin_verifier{};
 };
 
-bool MakeLookup(const Cache& cache, const std::string& pem, const char* pin, Lookup* lookup) {
+bool makeLookup(const Cache& cache, const std::string& pem, const char* pin, Lookup* lookup) {
   lookup->text = &pem;
   lookup->has_pin = pin != nullptr;
   if (pin == nullptr) return true;
@@ -95,7 +95,7 @@ bool MakeLookup(const Cache& cache, const std::string& pem, const char* pin, Loo
          length == lookup->pin_verifier.size();
 }
 
-bool Matches(const Entry& entry, const Lookup& lookup) {
+bool matches(const Entry& entry, const Lookup& lookup) {
   if (entry.text != *lookup.text) return false;
   if (entry.has_pin != lookup.has_pin) return false;
   return !entry.has_pin || CRYPTO_memcmp(entry.pin_verifier.data(), lookup.pin_verifier.data(),
@@ -104,27 +104,27 @@ bool Matches(const Entry& entry, const Lookup& lookup) {
 
 }  // namespace
 
-OwnedKey RememberedKey(const std::string& pem, const char* pin,
-                       const std::function<OwnedKey()>& decode) {
-  Cache& cache = TheCache();
+ScopedEvpPkey rememberedKey(const std::string& pem, const char* pin,
+                            const std::function<ScopedEvpPkey()>& decode) {
+  Cache& cache = theCache();
   Lookup lookup;
   bool cacheable = false;
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     // The random key is made when a PIN first needs it: a container without one does not
     // pay for seeding the random generator.
-    cacheable = (pin == nullptr || EnsureKeyed(cache)) && MakeLookup(cache, pem, pin, &lookup);
+    cacheable = (pin == nullptr || ensureKeyed(cache)) && makeLookup(cache, pem, pin, &lookup);
     if (cacheable) {
       for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it) {
-        if (!Matches(*it, lookup)) continue;
+        if (!matches(*it, lookup)) continue;
         EVP_PKEY_up_ref(it->key.get());
-        OwnedKey key(it->key.get());
+        ScopedEvpPkey key(it->key.get());
         cache.entries.splice(cache.entries.begin(), cache.entries, it);
         return key;
       }
     }
   }
-  OwnedKey key = decode();
+  ScopedEvpPkey key = decode();
   if (key == nullptr || !cacheable) return key;
   // Made apart and spliced in under the lock; what is pushed out is freed after it.
   std::list<Entry> fresh(1);
@@ -138,7 +138,7 @@ OwnedKey RememberedKey(const std::string& pem, const char* pin,
   {
     std::lock_guard<std::mutex> lock(cache.mutex);
     for (const Entry& present : cache.entries) {
-      if (Matches(present, lookup)) return key;  // decoded meanwhile by another thread
+      if (matches(present, lookup)) return key;  // decoded meanwhile by another thread
     }
     cache.entries.splice(cache.entries.begin(), fresh);
     if (cache.entries.size() > kMaxEntries) {

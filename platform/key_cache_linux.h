@@ -17,7 +17,7 @@ namespace quillet::platform {
 // The PIN is never kept: only an HMAC-SHA256 of it under a random key of this process,
 // compared in constant time. The text is kept with its key (wiped when it goes), at most
 // a few entries, the least recently used pushed out first.
-OwnedKey RememberedKey(const std::string& pem, const char* pin,
-                       const std::function<OwnedKey()>& decode);
+ScopedEvpPkey rememberedKey(const std::string& pem, const char* pin,
+                            const std::function<ScopedEvpPkey()>& decode);
 
 }  // namespace quillet::platform

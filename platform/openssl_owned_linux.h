@@ -87,9 +87,4 @@ struct MallocFree {
 };
 using ScopedMallocChars = std::unique_ptr<char, MallocFree>;
 
-// The names key_container_linux.cpp still uses; remove once it says ScopedEvpPkey and
-// ScopedBio.
-using OwnedKey = ScopedEvpPkey;
-using OwnedBio = ScopedBio;
-
 }  // namespace quillet::platform
