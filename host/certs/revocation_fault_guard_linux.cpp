@@ -7,6 +7,8 @@
 #include "host/certs/revocation_fault_filter.h"
 #include "host/certs/revocation_fault_guard.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
@@ -129,3 +131,5 @@ GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT 
   raise(signal);  // not ours to absorb: the handler of before gets it
   std::abort();
 }
+
+}  // namespace quillet::host

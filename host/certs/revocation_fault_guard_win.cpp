@@ -7,6 +7,8 @@
 #include "host/certs/revocation_fault_filter.h"
 #include "host/certs/revocation_fault_guard.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kSeverityMask = 0xC0000000;
@@ -79,3 +81,5 @@ GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT 
   }
   return returned ? GuardedQueryEnd::kReturned : GuardedQueryEnd::kFaultAbsorbed;
 }
+
+}  // namespace quillet::host

@@ -1,5 +1,7 @@
 #include "host/certs/revocation_query.h"
 
+namespace quillet::host {
+
 namespace {
 
 RevocationQuery g_query = &verifyRevocationOfOne;
@@ -20,3 +22,5 @@ RevocationQuery replaceRevocationQueryForTesting(RevocationQuery query) {
   g_query = query != nullptr ? query : &verifyRevocationOfOne;
   return previous;
 }
+
+}  // namespace quillet::host

@@ -17,6 +17,8 @@
 #include "tests/support/test_stores.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -49,7 +49,7 @@ std::string PlatformHexText(const Bytes& bytes) {
   CryptBinaryToStringW(bytes.data(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_HEX,
                        text.data(), &length);
   text.resize(length);
-  return WideToUtf8(text);
+  return host::WideToUtf8(text);
 }
 
 // Base64 of the bytes in one line.

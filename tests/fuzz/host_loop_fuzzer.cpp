@@ -22,6 +22,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 // A message as the browser frames it: 4-byte little-endian length, then the body.
 std::string framed(const nlohmann::json& request) {
   const std::string body = request.dump();

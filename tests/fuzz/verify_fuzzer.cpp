@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 using quillet::fuzz::dropTrace;
 using quillet::fuzz::proxy;
 using quillet::fuzz::signedDocument;
