@@ -13,7 +13,7 @@ namespace quillet::test {
 
 // The error answer of a result code.
 inline nlohmann::json ErrorOf(int code) {
-  return ErrorAnswer(host::WideToUtf8(host::resultMessage(code)));
+  return errorAnswer(host::WideToUtf8(host::resultMessage(code)));
 }
 
 // A small document with Cyrillic text, different for each n.

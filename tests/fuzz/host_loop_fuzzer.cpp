@@ -43,8 +43,8 @@ void writeSeeds() {
       quillet::fuzz::signedDocument(world.pinSigner, quillet::fuzz::kSignerPin, document);
   quillet::fuzz::proxy().shutdown();  // the host's engine initialises it for each request
 
-  const std::string thumbprint = world.signer.Sha1Hex();
-  const std::string pinThumbprint = world.pinSigner.Sha1Hex();
+  const std::string thumbprint = world.signer.sha1Hex();
+  const std::string pinThumbprint = world.pinSigner.sha1Hex();
   writeGeneratedSeed("sign", framed({{"actionCode", "sign"},
                                      {"xmls", {document, "<r/>"}},
                                      {"thumbprint", thumbprint},
@@ -62,7 +62,7 @@ void writeSeeds() {
   writeGeneratedSeed("verify-with-certificate",
                      framed({{"actionCode", "verify"},
                              {"xml", signedByPin},
-                             {"certificateBody", quillet::test::Base64(world.pinSigner.Der())}}));
+                             {"certificateBody", quillet::test::Base64(world.pinSigner.der())}}));
   writeGeneratedSeed(
       "session",
       framed({{"actionCode", "getVersion"}}) +
