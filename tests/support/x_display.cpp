@@ -35,8 +35,8 @@ pid_t Spawn(const std::vector<std::string>& args, int* output, int* input = null
   int in_pipe[2] = {-1, -1};
   if (pipe2(out_pipe, O_CLOEXEC) != 0) return -1;
   if (input != nullptr && pipe2(in_pipe, O_CLOEXEC) != 0) {
-    close(out_pipe[0]);
-    close(out_pipe[1]);
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
     return -1;
   }
   posix_spawn_file_actions_t actions;
@@ -48,10 +48,10 @@ pid_t Spawn(const std::vector<std::string>& args, int* output, int* input = null
   std::vector<char*> argv = Argv(args);
   if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
+  ::close(out_pipe[1]);
   *output = out_pipe[0];
   if (input != nullptr) {
-    close(in_pipe[0]);
+    ::close(in_pipe[0]);
     *input = in_pipe[1];
   }
   return pid;
@@ -93,7 +93,7 @@ XvfbDisplay::XvfbDisplay() {
     return;
   }
   const std::string number = ReadLine(output);
-  close(output);
+  ::close(output);
   if (number.empty()) {
     ADD_FAILURE() << "Xvfb did not report its display";
     return;
@@ -129,7 +129,7 @@ bool WindowDriver::run(const std::vector<std::string>& args, std::string* output
     if (running_ < 0) return false;
   }
   std::string text = ReadAll(out);
-  close(out);
+  ::close(out);
   pid_t pid = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -254,12 +254,12 @@ OwnerWindow::OwnerWindow() {
   }
   input_ = input;
   window_ = std::strtoul(ReadLine(output).c_str(), nullptr, 10);
-  close(output);
+  ::close(output);
   if (window_ == 0) ADD_FAILURE() << "no owner window";
 }
 
 OwnerWindow::~OwnerWindow() {
-  if (input_ >= 0) close(input_);
+  if (input_ >= 0) ::close(input_);
   if (process_ > 0) WaitExited(process_);
 }
 
