@@ -2,6 +2,8 @@
 
 #include "host/text_conversion.h"
 
+namespace quillet::host {
+
 nlohmann::json makeSuccessAnswer() { return nlohmann::json{{"success", true}}; }
 
 nlohmann::json makeErrorAnswer(const std::string& text) {
@@ -11,3 +13,5 @@ nlohmann::json makeErrorAnswer(const std::string& text) {
 nlohmann::json makeErrorAnswer(const std::wstring& text) {
   return makeErrorAnswer(WideToUtf8(text));
 }
+
+}  // namespace quillet::host

@@ -14,6 +14,8 @@
 #include "host/text_conversion.h"
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 namespace {
 
 // What a read of a fixed number of bytes came to.
@@ -86,3 +88,5 @@ bool BrowserMessage::read(std::FILE* input) {
 std::wstring BrowserMessage::text() const { return Utf8ToWide(body_); }
 
 void BrowserMessage::forgetText() { std::string().swap(body_); }
+
+}  // namespace quillet::host

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace quillet::host {
+
 // A received request: its text and its parsed document.
 class BrowserMessage {
  public:
@@ -38,3 +40,5 @@ class BrowserMessage {
   // instead of four for a UTF-16 copy that hardly anybody reads.
   std::string body_;
 };
+
+}  // namespace quillet::host

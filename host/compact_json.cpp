@@ -2,6 +2,8 @@
 
 #include <vector>
 
+namespace quillet::host {
+
 namespace {
 
 using Json = nlohmann::json;
@@ -63,3 +65,5 @@ std::string compactJson(const nlohmann::json& document) {
   }
   return text;
 }
+
+}  // namespace quillet::host

@@ -9,6 +9,8 @@
 #include "host/json_string.h"
 #include "host/unknown_operation.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Returns the operation named by code.
@@ -33,3 +35,5 @@ std::unique_ptr<Operation> createOperation(BrowserMessage& message) {
   operation->message = &message;
   return operation;
 }
+
+}  // namespace quillet::host

@@ -13,6 +13,8 @@
 #include "host/parent_window.h"
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Puts stream into binary, unbuffered mode; on failure reports through perror and returns
@@ -67,3 +69,5 @@ int runHost(int argc, char* argv[], std::FILE* input, std::FILE* output) {
   closeLog();
   return exitCode;
 }
+
+}  // namespace quillet::host

@@ -1,5 +1,7 @@
 #include "host/escaped_value.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
@@ -31,3 +33,5 @@ std::wstring escapedValue(const std::wstring& value) {
   }
   return out;
 }
+
+}  // namespace quillet::host

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quillet::host {
+
 void writeFramedMessage(std::FILE* output, const std::string& text) {
   if (std::ferror(output)) return;
   auto length = static_cast<std::uint32_t>(text.size());
@@ -13,3 +15,5 @@ void writeFramedMessage(std::FILE* output, const std::string& text) {
   }
   std::fflush(output);
 }
+
+}  // namespace quillet::host

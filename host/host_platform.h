@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quillet::host {
+
 // Returns the file name the certificate selection dialog library is loaded by:
 // "cryptdlg.dll" on Windows, the project's GTK dialog library on Linux (found in the host's
 // directory through RUNPATH).
@@ -34,3 +36,5 @@ void failWritesToClosedPipes();
 // debugger or a debug-output viewer may read what OutputDebugStringA hands over; false only
 // when such text is certainly dropped.
 bool debugOutputIsRead();
+
+}  // namespace quillet::host

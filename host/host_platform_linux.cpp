@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 const wchar_t* dialogLibraryName() { return L"libQuilletCertDialog.so"; }
 
 const std::vector<std::wstring>& dependencyLibraryNames() {
@@ -19,3 +21,5 @@ const wchar_t* pathSeparator() { return L"/"; }
 void failWritesToClosedPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 bool debugOutputIsRead() { return IsDebuggerPresent() != FALSE; }
+
+}  // namespace quillet::host

@@ -2,6 +2,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // The GCC runtime DLL of the architecture (libgcc_s_dw2-1.dll on x86), given by the
 // toolchain file through the build.
 #ifndef QUILLET_GCC_RUNTIME_DLL
@@ -41,3 +43,5 @@ bool debugOutputIsRead() {
   CloseHandle(ready);
   return true;
 }
+
+}  // namespace quillet::host

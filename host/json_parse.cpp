@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+namespace quillet::host {
+
 namespace {
 
 using Json = nlohmann::json;
@@ -83,3 +85,5 @@ nlohmann::json parseJson(const char* text) {
   Json::sax_parse(text, &builder);
   return document;
 }
+
+}  // namespace quillet::host

@@ -1,5 +1,7 @@
 #include "host/json_string.h"
 
+namespace quillet::host {
+
 JsonTypeError::JsonTypeError(const nlohmann::json& value)
     : std::domain_error(std::string("type must be string, but is ") + value.type_name()) {}
 
@@ -8,3 +10,5 @@ std::string jsonString(const nlohmann::json& value) {
   // Copied straight into the result: no temporary copy of a value (the PIN) is left behind.
   return value.get_ref<const std::string&>();
 }
+
+}  // namespace quillet::host

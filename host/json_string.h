@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace quillet::host {
+
 // The error for a JSON value of the wrong type. Its text is exactly "type must be string, but
 // is " followed by the type's name ("null", "object", "array", "boolean", "number", ...),
 // with none of the JSON library's own "[json.exception...]" prefix.
@@ -17,3 +19,5 @@ class JsonTypeError : public std::domain_error {
 
 // Returns the value's string; throws JsonTypeError when it is not a JSON string.
 std::string jsonString(const nlohmann::json& value);
+
+}  // namespace quillet::host

@@ -6,6 +6,8 @@
 #include "host/log_file.h"
 #include "host/text_conversion.h"
 
+namespace quillet::host {
+
 namespace {
 
 // The process's log stream. Closed until the first line written while the directory exists;
@@ -87,3 +89,5 @@ void closeLog() {
   logStream.file = nullptr;
   logStream.failed = false;
 }
+
+}  // namespace quillet::host

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace quillet::host {
+
 // Opens the process's log file if logging is on and it is not open yet, writing the session
 // header. Never throws; a failure leaves the log closed, and the next line tries again.
 void ensureLogOpen();
@@ -23,3 +25,5 @@ void logLine(const std::wstring& text);
 
 // Closes the log file if it is open; the next line opens it again (with a new header).
 void closeLog();
+
+}  // namespace quillet::host

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace quillet::host {
+
 // Returns the log directory (UTF-8), or the empty string when there can be none (on Linux:
 // HOME unset or empty).
 std::string logDirectory();
@@ -19,3 +21,5 @@ std::string joinLogPath(const std::string& directory, const std::string& name);
 // sharing it with other processes without restriction. On Linux a new file is readable and
 // writable by its owner only. Returns the stream, or null when the file cannot be opened.
 std::FILE* openLogFile(const std::string& path);
+
+}  // namespace quillet::host

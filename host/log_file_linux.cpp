@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+namespace quillet::host {
+
 std::string logDirectory() {
   const char* home = std::getenv("HOME");
   if (home == nullptr || *home == '\0') return std::string();
@@ -28,3 +30,5 @@ std::FILE* openLogFile(const std::string& path) {
   if (file == nullptr) close(fd);
   return file;
 }
+
+}  // namespace quillet::host

@@ -5,6 +5,8 @@
 
 #include "host/text_conversion.h"
 
+namespace quillet::host {
+
 std::string logDirectory() { return "C:\\tavlin.quillet"; }
 
 bool isDirectory(const std::string& path) {
@@ -19,3 +21,5 @@ std::string joinLogPath(const std::string& directory, const std::string& name) {
 std::FILE* openLogFile(const std::string& path) {
   return _wfsopen(Utf8ToWide(path).c_str(), L"a+t", _SH_DENYNO);
 }
+
+}  // namespace quillet::host

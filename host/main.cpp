@@ -3,4 +3,4 @@
 
 #include "host/entry.h"
 
-int main(int argc, char* argv[]) { return runHost(argc, argv, stdin, stdout); }
+int main(int argc, char* argv[]) { return quillet::host::runHost(argc, argv, stdin, stdout); }

@@ -4,6 +4,8 @@
 #include <exception>
 #include <string>
 
+namespace quillet::host {
+
 // Raised by Operation::requiredParam for a parameter the request does not hold.
 class MissingArg : public std::exception {
  public:
@@ -15,3 +17,5 @@ class MissingArg : public std::exception {
  private:
   std::string message_;
 };
+
+}  // namespace quillet::host

@@ -10,5 +10,5 @@ std::wstring moduleDirectory(const std::wstring& path) {
 }
 
 std::wstring joinModulePath(const std::wstring& directory, const std::wstring& name) {
-  return directory + pathSeparator() + name;
+  return directory + quillet::host::pathSeparator() + name;
 }

@@ -7,6 +7,8 @@
 #include "host/missing_arg.h"
 #include "host/text_conversion.h"
 
+namespace quillet::host {
+
 nlohmann::json Operation::run() {
   try {
     return execute();
@@ -34,3 +36,5 @@ std::string Operation::optionalString(const char* name) const {
 }
 
 std::string Operation::xmlParam() const { return jsonString(requiredParam("xml")); }
+
+}  // namespace quillet::host

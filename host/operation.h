@@ -7,6 +7,8 @@
 
 #include "host/browser_message.h"
 
+namespace quillet::host {
+
 // The abstract operation. createOperation (host/create_operation.h) makes the kind the
 // request's "actionCode" names; the loop runs it once through run().
 class Operation {
@@ -38,3 +40,5 @@ class Operation {
   // Returns the member name of the request, or null when there is none.
   const nlohmann::json* findParam(const char* name) const;
 };
+
+}  // namespace quillet::host

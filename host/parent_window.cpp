@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 
+namespace quillet::host {
+
 std::int32_t parentWindowHandle = 0;
 
 namespace {
@@ -37,3 +39,5 @@ std::int32_t parentWindowFromArguments(int argc, char* argv[]) {
   }
   return handle;
 }
+
+}  // namespace quillet::host

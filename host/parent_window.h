@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace quillet::host {
+
 // The handle given on the command line with "--parent-window=", or 0 for none. Written only
 // by the entry (runHost), once, before the first request is read.
 extern std::int32_t parentWindowHandle;
@@ -12,3 +14,5 @@ extern std::int32_t parentWindowHandle;
 // by atol's rules (leading white space and one sign, digits up to the first other character,
 // no digits giving 0); 0 when none does. Numbers beyond the 32-bit range are clamped to it.
 std::int32_t parentWindowFromArguments(int argc, char* argv[]);
+
+}  // namespace quillet::host

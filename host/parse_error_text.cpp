@@ -1,5 +1,7 @@
 #include "host/parse_error_text.h"
 
+namespace quillet::host {
+
 namespace {
 
 using TokenType = nlohmann::detail::lexer_base<nlohmann::json>::token_type;
@@ -34,3 +36,5 @@ std::string parseErrorText(const nlohmann::json::parse_error& error) {
   if (quote == std::string::npos) return text;
   return text.substr(0, quote) + expectedPart(text);
 }
+
+}  // namespace quillet::host

@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace quillet::host {
+
 // Returns the library's text of error without the part that quotes the request: the
 // library ends a lexical error with "; last read: '" + the bytes of the token it was reading
 // + "'" (which may be a PIN cut off or followed by a control character), then perhaps
@@ -14,3 +16,5 @@
 //   parsing value - invalid string: missing closing quote
 // A text without the quoted part is returned unchanged.
 std::string parseErrorText(const nlohmann::json::parse_error& error);
+
+}  // namespace quillet::host

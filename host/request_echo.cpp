@@ -2,6 +2,8 @@
 
 #include "host/compact_json.h"
 
+namespace quillet::host {
+
 const char* const kPasswordMask = "********";
 
 // The members are serialised one by one, as the library serialises an object (sorted keys,
@@ -20,3 +22,5 @@ std::string requestEcho(const nlohmann::json& request) {
   echo += '}';
   return echo;
 }
+
+}  // namespace quillet::host

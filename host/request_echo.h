@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace quillet::host {
+
 // The text that stands in the debugger output for the value of a "password" member.
 extern const char* const kPasswordMask;
 
@@ -12,3 +14,5 @@ extern const char* const kPasswordMask;
 // top-level "password" member (the key container's PIN) replaced by kPasswordMask. The
 // request itself is not changed. Any depth of nesting is echoed whole, without recursion.
 std::string requestEcho(const nlohmann::json& request);
+
+}  // namespace quillet::host

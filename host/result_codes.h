@@ -4,7 +4,8 @@
 // the contract between QuilletHost and QuilletProxy and never change; the gaps between the
 // groups hold no codes. Only the host holds the user-facing messages (host/result_message.h).
 //
-// Header-only and free of dependencies, so that the signature library can include it too.
+// Header-only and free of dependencies, so that the signature library can include it too;
+// in the global namespace, as the codes are shared by both deliverables.
 #pragma once
 
 // A result code: a signed 32-bit value (an int on every platform we build for). Unscoped so

@@ -5,6 +5,8 @@
 
 #include <stdexcept>
 
+namespace quillet::host {
+
 // A failed result code raised at request level.
 class ResultError : public std::runtime_error {
  public:
@@ -16,3 +18,5 @@ class ResultError : public std::runtime_error {
  private:
   int code_;
 };
+
+}  // namespace quillet::host

@@ -5,6 +5,8 @@
 
 #include "host/result_codes.h"
 
+namespace quillet::host {
+
 namespace {
 
 // The messages, letter for letter. Those of 12, 13 and 14 begin with the Latin letter c
@@ -75,3 +77,5 @@ std::wstring resultMessage(int code) {
   fallback << L"передан неизвестный код ошибки (" << code << L")";
   return fallback.str();
 }
+
+}  // namespace quillet::host

@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace quillet::host {
+
 // Returns the message of code, or for a code outside the table the text
 // "передан неизвестный код ошибки (" + the code in decimal (with its sign) + ")". Never fails.
 std::wstring resultMessage(int code);
+
+}  // namespace quillet::host

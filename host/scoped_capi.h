@@ -6,7 +6,8 @@
 // It lives beside the host because the host is its main user and is built for Windows and
 // Linux alike: it only names Win32 calls, which platform/win32.h gives from the system's
 // headers on Windows and from the platform library on Linux, so it compiles against both.
-// The store tool (tools/store) uses it too.
+// The store tool (tools/store) uses it too, so it stays in the global namespace beside the
+// Windows names it owns.
 #pragma once
 
 #include <cstdlib>

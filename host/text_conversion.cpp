@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace quillet::host {
+
 namespace {
 
 using Byte = unsigned char;
@@ -165,3 +167,5 @@ std::string WideToUtf8(const std::wstring& text) {
   }
   return narrow;
 }
+
+}  // namespace quillet::host

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+namespace quillet::host {
+
 // Converts UTF-8 text to UTF-16. A byte-order mark is kept as the unit 0xFEFF; a code point
 // above 0xFFFF becomes a surrogate pair. Throws std::range_error("bad conversion"), with no
 // partial result, for malformed input: a continuation byte where a sequence must begin, a
@@ -24,3 +26,5 @@ void CheckUtf8(const char* text, std::size_t length);
 // Converts UTF-16 text to UTF-8, joining surrogate pairs; writes no byte-order mark. Throws
 // std::range_error("bad conversion") for a lone surrogate or an element above 0xFFFF.
 std::string WideToUtf8(const std::wstring& text);
+
+}  // namespace quillet::host

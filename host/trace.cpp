@@ -7,6 +7,8 @@
 #include "host/result_message.h"
 #include "host/scoped_capi.h"
 
+namespace quillet::host {
+
 int trace(const wchar_t* text, int code, DWORD systemError) {
   if (code == 0) {
     logLine(std::wstring(text));
@@ -47,3 +49,5 @@ std::wstring systemErrorText(DWORD systemError) {
   if (length == 0 || buffer == nullptr) return std::wstring();
   return std::wstring(buffer, length);
 }
+
+}  // namespace quillet::host

@@ -7,6 +7,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // Writes text as one log line when code is 0 (systemError is then ignored). Otherwise writes
 // "ERROR=" + code (signed decimal) + " (" + text + ")", and when systemError is not 0 a second
 // line "\tGetLastError(" + systemError (8 lower-case hex digits) + "h): " + the system's text
@@ -24,3 +26,5 @@ void traceResult(const std::wstring& text, int code, DWORD systemError);
 // Returns the system's description of systemError (as FormatMessageW gives it, line break
 // included), or the empty string for 0 and for a number the system has no text for.
 std::wstring systemErrorText(DWORD systemError);
+
+}  // namespace quillet::host

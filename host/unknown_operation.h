@@ -6,6 +6,8 @@
 
 #include "host/operation.h"
 
+namespace quillet::host {
+
 // Never succeeds: fails with "Неизвестный код операции ' " + unknownCode + " '".
 class UnknownOperation : public Operation {
  public:
@@ -18,3 +20,5 @@ class UnknownOperation : public Operation {
  protected:
   nlohmann::json execute() override;
 };
+
+}  // namespace quillet::host

@@ -5,6 +5,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // Overwrites every character text can hold (its capacity, so also a short text kept inside
 // the string object itself, on the stack) with zeros. The size stays as it was.
 template <class Text>
@@ -27,3 +29,5 @@ class WipedText {
 
   Text text;
 };
+
+}  // namespace quillet::host

@@ -8,6 +8,8 @@
 #include "host/scoped_capi.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Traces the failed platform call with the error it left and returns 1002.
@@ -52,3 +54,5 @@ int StringToBinary(std::wstring text, DWORD flags, BYTE** bytes, DWORD* size) {
   *bytes = buffer.release();
   return Ok;
 }
+
+}  // namespace quillet::host

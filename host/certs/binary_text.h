@@ -5,6 +5,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // Renders `size` bytes as CRYPT_STRING_HEX text into *text, exactly as the platform writes
 // it (separators and line breaks kept). Returns 0; 1000 when the buffer cannot be
 // allocated; 1002 when the platform refuses, after tracing "CryptBinaryToString failed"
@@ -17,3 +19,5 @@ int BinaryToString(const BYTE* data, DWORD size, std::wstring* text);
 // the text, after tracing "CryptStringToBinary failed" with its error. On any failure
 // *bytes is NULL and nothing stays allocated.
 int StringToBinary(std::wstring text, DWORD flags, BYTE** bytes, DWORD* size);
+
+}  // namespace quillet::host

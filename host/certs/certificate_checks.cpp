@@ -8,6 +8,8 @@
 #include "host/result_codes.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kCertificateEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -77,3 +79,5 @@ BOOL WINAPI filterCertificate(PCCERT_CONTEXT certificate, LPARAM /*customData*/,
                               DWORD /*displayWell*/) {
   return CheckIfCertificateSuitable(certificate) == Ok ? TRUE : FALSE;
 }
+
+}  // namespace quillet::host

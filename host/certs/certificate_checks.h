@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // The static stage: looks only at the certificate and the clock, in this order, and returns
 // the first failure: 5 when its issuer did not sign it with GOST R 34.10-94, R 34.10-2001 or
 // R 34.10-2012 256 (object identifier compared as whole text); 6 when its key usage lacks
@@ -25,3 +27,5 @@ int CheckIfCertificateValid(PCCERT_CONTEXT certificate);
 // certificate, when CheckIfCertificateSuitable returns 0. The other arguments are ignored.
 BOOL WINAPI filterCertificate(PCCERT_CONTEXT certificate, LPARAM customData, DWORD flags,
                               DWORD displayWell);
+
+}  // namespace quillet::host

@@ -12,6 +12,8 @@
 #include "host/scoped_capi.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr size_t kSelectionSlots = 256;
@@ -117,3 +119,5 @@ int GetCertificateOwner(PCCERT_CONTEXT certificate, std::wstring* owner) {
   *owner = std::wstring(name.data());
   return Ok;
 }
+
+}  // namespace quillet::host

@@ -7,6 +7,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // Shows the store's certificates that pass filterCertificate and lets the user choose one.
 // Returns 0 with the chosen certificate in `certificate` (the caller releases it), or 1
 // (cancelled), 3 (the store is empty), 1003 (no dialog library), 1004 (no dialog entry);
@@ -20,3 +22,5 @@ int GetCertificateThumbprint(PCCERT_CONTEXT certificate, std::wstring* thumbprin
 // Reads the friendly display name of the certificate's subject. Returns 0 or 1000;
 // `owner` is written only on 0.
 int GetCertificateOwner(PCCERT_CONTEXT certificate, std::wstring* owner);
+
+}  // namespace quillet::host

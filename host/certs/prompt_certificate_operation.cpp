@@ -8,6 +8,8 @@
 #include "host/result_error.h"
 #include "host/text_conversion.h"
 
+namespace quillet::host {
+
 nlohmann::json PromptCertificateOperation::execute() {
   const std::string storeName = optionalString("storeName");
   VektQuilletImpl engine;
@@ -19,3 +21,5 @@ nlohmann::json PromptCertificateOperation::execute() {
   answer["content"] = {{"thumbprint", WideToUtf8(thumbprint)}, {"owner", WideToUtf8(owner)}};
   return answer;
 }
+
+}  // namespace quillet::host

@@ -4,9 +4,13 @@
 
 #include "host/operation.h"
 
+namespace quillet::host {
+
 // Reads "storeName" (optional string; "My" when empty) and answers
 // {"content": {"owner": ..., "thumbprint": ...}, "success": true} for the chosen certificate.
 class PromptCertificateOperation : public Operation {
  protected:
   nlohmann::json execute() override;
 };
+
+}  // namespace quillet::host

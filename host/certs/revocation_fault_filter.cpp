@@ -2,6 +2,8 @@
 
 #include "host/trace.h"
 
+namespace quillet::host {
+
 bool revocationFaultFilter(DWORD exceptionCode) {
   if (exceptionCode == EXCEPTION_ACCESS_VIOLATION) {
     trace(L"caught AV as expected.", 0, 0);
@@ -10,3 +12,5 @@ bool revocationFaultFilter(DWORD exceptionCode) {
   trace(L"didn't catch AV, unexpected.", 0, 0);
   return false;
 }
+
+}  // namespace quillet::host

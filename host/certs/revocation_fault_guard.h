@@ -19,6 +19,8 @@
 #include "host/certs/revocation_query.h"
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // How a guarded query ended.
 enum class GuardedQueryEnd {
   kReturned,       // the query returned; *verdict holds its result
@@ -28,3 +30,5 @@ enum class GuardedQueryEnd {
 // Runs query(certificate, status) under the fault guard.
 GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT certificate,
                                           PCERT_REVOCATION_STATUS status, BOOL* verdict);
+
+}  // namespace quillet::host

@@ -7,6 +7,8 @@
 #include "host/certs/revocation_fault_filter.h"
 #include "host/certs/revocation_fault_guard.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGILL, SIGFPE};
@@ -18,10 +20,10 @@ struct ActiveGuard {
   volatile sig_atomic_t signal = 0;
 };
 
-thread_local ActiveGuard* t_guard = nullptr;
+thread_local ActiveGuard* activeGuard = nullptr;
 // The handlers in place before the guard's, while a guarded query runs.
-struct sigaction g_previous[kFaultSignalCount];
-std::mutex g_one_query_at_a_time;
+struct sigaction previousActions[kFaultSignalCount];
+std::mutex oneQueryAtATime;
 
 int slotOf(int signal) {
   for (int i = 0; i < kFaultSignalCount; ++i) {
@@ -33,7 +35,7 @@ int slotOf(int signal) {
 // Hands a signal that is not the guard's to the handler that was there before. A fault
 // raised again after this returns meets the restored default action.
 void passOn(int signal, siginfo_t* info, void* context) {
-  const struct sigaction& previous = g_previous[slotOf(signal)];
+  const struct sigaction& previous = previousActions[slotOf(signal)];
   const bool sent = info == nullptr || info->si_code <= 0;
   if (previous.sa_flags & SA_SIGINFO) {
     previous.sa_sigaction(signal, info, context);
@@ -53,9 +55,9 @@ void passOn(int signal, siginfo_t* info, void* context) {
 // Jumps back into the guard for a fault of the processor on the guarded thread; passes
 // everything else on.
 void onFaultSignal(int signal, siginfo_t* info, void* context) {
-  ActiveGuard* guard = t_guard;
+  ActiveGuard* guard = activeGuard;
   if (guard != nullptr && info != nullptr && info->si_code > 0) {
-    t_guard = nullptr;
+    activeGuard = nullptr;
     guard->signal = signal;
     siglongjmp(guard->jump, 1);
   }
@@ -71,12 +73,12 @@ class GuardHandlers {
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < kFaultSignalCount; ++i) {
-      sigaction(kFaultSignals[i], &action, &g_previous[i]);
+      sigaction(kFaultSignals[i], &action, &previousActions[i]);
     }
   }
   ~GuardHandlers() {
     for (int i = 0; i < kFaultSignalCount; ++i) {
-      sigaction(kFaultSignals[i], &g_previous[i], nullptr);
+      sigaction(kFaultSignals[i], &previousActions[i], nullptr);
     }
   }
   GuardHandlers(const GuardHandlers&) = delete;
@@ -102,14 +104,14 @@ DWORD exceptionCodeOf(int signal) {
 int runArmed(ActiveGuard* guard, RevocationQuery query, PCCERT_CONTEXT certificate,
              PCERT_REVOCATION_STATUS status, BOOL* verdict) {
   if (sigsetjmp(guard->jump, /*savemask=*/1) != 0) return guard->signal;
-  t_guard = guard;
+  activeGuard = guard;
   try {
     *verdict = query(certificate, status);
   } catch (...) {
-    t_guard = nullptr;
+    activeGuard = nullptr;
     throw;
   }
-  t_guard = nullptr;
+  activeGuard = nullptr;
   return 0;
 }
 
@@ -117,7 +119,7 @@ int runArmed(ActiveGuard* guard, RevocationQuery query, PCCERT_CONTEXT certifica
 
 GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT certificate,
                                           PCERT_REVOCATION_STATUS status, BOOL* verdict) {
-  std::lock_guard<std::mutex> lock(g_one_query_at_a_time);
+  std::lock_guard<std::mutex> lock(oneQueryAtATime);
   ActiveGuard guard;
   int signal = 0;
   {
@@ -129,3 +131,5 @@ GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT 
   raise(signal);  // not ours to absorb: the handler of before gets it
   std::abort();
 }
+
+}  // namespace quillet::host

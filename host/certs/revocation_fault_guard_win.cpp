@@ -7,6 +7,8 @@
 #include "host/certs/revocation_fault_filter.h"
 #include "host/certs/revocation_fault_guard.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kSeverityMask = 0xC0000000;
@@ -18,8 +20,8 @@ struct ActiveGuard {
   jmp_buf jump;
 };
 
-thread_local ActiveGuard* t_guard = nullptr;
-std::mutex g_one_query_at_a_time;
+thread_local ActiveGuard* activeGuard = nullptr;
+std::mutex oneQueryAtATime;
 
 // Faults are system exceptions of error severity: not software-defined ones (C++
 // exceptions, for one) and not the informational ones the system raises and handles
@@ -29,11 +31,11 @@ bool isSystemFault(DWORD code) {
 }
 
 LONG CALLBACK onException(PEXCEPTION_POINTERS pointers) {
-  ActiveGuard* guard = t_guard;
+  ActiveGuard* guard = activeGuard;
   const DWORD code = pointers->ExceptionRecord->ExceptionCode;
   if (guard == nullptr || !isSystemFault(code)) return EXCEPTION_CONTINUE_SEARCH;
   if (!revocationFaultFilter(code)) return EXCEPTION_CONTINUE_SEARCH;
-  t_guard = nullptr;
+  activeGuard = nullptr;
   longjmp(guard->jump, 1);
 }
 
@@ -55,14 +57,14 @@ class GuardHandler {
 bool runArmed(ActiveGuard* guard, RevocationQuery query, PCCERT_CONTEXT certificate,
               PCERT_REVOCATION_STATUS status, BOOL* verdict) {
   if (setjmp(guard->jump) != 0) return false;
-  t_guard = guard;
+  activeGuard = guard;
   try {
     *verdict = query(certificate, status);
   } catch (...) {
-    t_guard = nullptr;
+    activeGuard = nullptr;
     throw;
   }
-  t_guard = nullptr;
+  activeGuard = nullptr;
   return true;
 }
 
@@ -70,7 +72,7 @@ bool runArmed(ActiveGuard* guard, RevocationQuery query, PCCERT_CONTEXT certific
 
 GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT certificate,
                                           PCERT_REVOCATION_STATUS status, BOOL* verdict) {
-  std::lock_guard<std::mutex> lock(g_one_query_at_a_time);
+  std::lock_guard<std::mutex> lock(oneQueryAtATime);
   ActiveGuard guard;
   bool returned = false;
   {
@@ -79,3 +81,5 @@ GuardedQueryEnd runRevocationQueryGuarded(RevocationQuery query, PCCERT_CONTEXT 
   }
   return returned ? GuardedQueryEnd::kReturned : GuardedQueryEnd::kFaultAbsorbed;
 }
+
+}  // namespace quillet::host

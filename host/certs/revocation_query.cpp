@@ -1,8 +1,10 @@
 #include "host/certs/revocation_query.h"
 
+namespace quillet::host {
+
 namespace {
 
-RevocationQuery g_query = &verifyRevocationOfOne;
+RevocationQuery currentQuery = &verifyRevocationOfOne;
 
 }  // namespace
 
@@ -13,10 +15,12 @@ BOOL verifyRevocationOfOne(PCCERT_CONTEXT certificate, PCERT_REVOCATION_STATUS s
                               /*pRevPara=*/nullptr, status);
 }
 
-RevocationQuery currentRevocationQuery() { return g_query; }
+RevocationQuery currentRevocationQuery() { return currentQuery; }
 
 RevocationQuery replaceRevocationQueryForTesting(RevocationQuery query) {
-  const RevocationQuery previous = g_query;
-  g_query = query != nullptr ? query : &verifyRevocationOfOne;
+  const RevocationQuery previous = currentQuery;
+  currentQuery = query != nullptr ? query : &verifyRevocationOfOne;
   return previous;
 }
+
+}  // namespace quillet::host

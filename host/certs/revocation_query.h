@@ -4,6 +4,8 @@
 
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 // A revocation query: asks whether the certificate is revoked and fills *status (cbSize
 // already set). Returns the platform's verdict, TRUE for not revoked.
 using RevocationQuery = BOOL (*)(PCCERT_CONTEXT certificate, PCERT_REVOCATION_STATUS status);
@@ -19,3 +21,5 @@ RevocationQuery currentRevocationQuery();
 // Replaces the query (null restores verifyRevocationOfOne) and returns the one it replaced.
 // For tests only.
 RevocationQuery replaceRevocationQueryForTesting(RevocationQuery query);
+
+}  // namespace quillet::host

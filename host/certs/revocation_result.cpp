@@ -2,6 +2,8 @@
 
 #include "host/result_codes.h"
 
+namespace quillet::host {
+
 int revocationResult(const CERT_REVOCATION_STATUS& status) {
   if (status.dwError != 0 && status.dwError != static_cast<DWORD>(CRYPT_E_REVOKED))
     return RevocationCheckFailed;
@@ -22,3 +24,5 @@ int revocationResult(const CERT_REVOCATION_STATUS& status) {
       return RevokedUnspecified;
   }
 }
+
+}  // namespace quillet::host

@@ -9,6 +9,8 @@
 #include "host/trace.h"
 #include "platform/win32.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kLocaleUserDefault = 0x400;
@@ -84,3 +86,5 @@ int preloadDependencies(std::wstring& hostPath) {
   }
   return 0;
 }
+
+}  // namespace quillet::host

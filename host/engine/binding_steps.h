@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace quillet::host {
+
 // Returns the C runtime locale name built from the user's default locale, of the form
 // language_country.codepage (for example "Russian_Russia.1251"); parts that cannot be read
 // are left out with their separator.
@@ -18,3 +20,5 @@ void traceFileVersion(const std::wstring& path);
 // Returns 0 when all loaded, otherwise the 1-based position of the first library that
 // failed (the rest are not tried).
 int preloadDependencies(std::wstring& hostPath);
+
+}  // namespace quillet::host

@@ -6,6 +6,8 @@
 #include "host/scoped_capi.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Runs the dialog over the open store and reads the chosen certificate's texts; the chosen
@@ -52,3 +54,5 @@ int VektQuilletImpl::promptCertificate(std::wstring storeName, std::wstring& thu
   }
   return result;
 }
+
+}  // namespace quillet::host

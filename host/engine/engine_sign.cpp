@@ -12,6 +12,8 @@
 #include "host/scoped_capi.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kCertificateEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
@@ -171,3 +173,5 @@ int VektQuilletImpl::signWithStore(const std::wstring& storeName,
   }
   return signEach(*this, handles, documents, returnSignatureOnly, results);
 }
+
+}  // namespace quillet::host

@@ -4,6 +4,8 @@
 #include "host/engine/vekt_quillet_impl.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 int VektQuilletImpl::verify(const std::string& document, const std::string& certificateBody) {
   int result = Ok;
   {
@@ -18,3 +20,5 @@ int VektQuilletImpl::verify(const std::string& document, const std::string& cert
   }
   return result;
 }
+
+}  // namespace quillet::host

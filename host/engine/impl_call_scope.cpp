@@ -5,6 +5,8 @@
 #include "host/engine/vekt_quillet_impl.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 ImplCallScope::ImplCallScope(VektQuilletImpl& engine, std::wstring name)
     : initResult(Ok), engine_(engine), name_(std::move(name)) {
   trace(L">>> VektQuilletImpl::" + name_, Ok, 0);
@@ -21,3 +23,5 @@ ImplCallScope::~ImplCallScope() {
     // A scope may end while an error is already on its way out; the exit line is lost then.
   }
 }
+
+}  // namespace quillet::host

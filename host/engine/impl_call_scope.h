@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace quillet::host {
+
 class VektQuilletImpl;
 
 class ImplCallScope {
@@ -21,3 +23,5 @@ class ImplCallScope {
   VektQuilletImpl& engine_;
   std::wstring name_;
 };
+
+}  // namespace quillet::host

@@ -10,6 +10,8 @@
 #include "host/trace.h"
 #include "host/wiped_text.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Refuses a password that cannot reach the key container whole: the container takes a
@@ -57,3 +59,5 @@ std::vector<std::string> signDocuments(const std::vector<std::string*>& document
   }
   return signedDocuments;
 }
+
+}  // namespace quillet::host

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace quillet::host {
+
 // Signs each document (UTF-8 XML text) in order with the certificate of the current user's
 // store storeName ("My" when empty) whose SHA-1 thumbprint is the hexadecimal thumbprint, or
 // one the user chooses when it is empty, unlocking its key with password (none when empty).
@@ -17,3 +19,5 @@
 std::vector<std::string> signDocuments(const std::vector<std::string*>& documents,
                                        bool signatureOnly, const std::string& storeName,
                                        const std::string& thumbprint, const std::string& password);
+
+}  // namespace quillet::host

@@ -11,6 +11,8 @@
 #include "host/trace.h"
 #include "host/wiped_text.h"
 
+namespace quillet::host {
+
 namespace {
 
 // Returns true when value is an array whose elements are all strings.
@@ -62,3 +64,5 @@ nlohmann::json SignOperation::execute() {
   answer["content"] = std::move(content);
   return answer;
 }
+
+}  // namespace quillet::host

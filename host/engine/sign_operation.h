@@ -5,6 +5,8 @@
 
 #include "host/operation.h"
 
+namespace quillet::host {
+
 // Reads "xmls" (required), "storeName", "thumbprint", "password" and "returnSignatureOnly"
 // (optional strings), traces them (never the password), checks that "xmls" is an array of
 // strings and answers {"content": [signed documents in order], "success": true}.
@@ -12,3 +14,5 @@ class SignOperation : public Operation {
  protected:
   nlohmann::json execute() override;
 };
+
+}  // namespace quillet::host

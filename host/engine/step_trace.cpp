@@ -5,6 +5,8 @@
 #include "host/result_codes.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 StepTrace::StepTrace(std::wstring name, std::wstring gap)
     : name_(std::move(name)), gap_(std::move(gap)) {
   traceResult(L">" + gap_ + name_, Ok, 0);
@@ -20,3 +22,5 @@ int StepTrace::closeOrReport(int result, const wchar_t* failureLine) const {
   if (failureLine != nullptr) traceResult(failureLine, result, 0);
   return result;
 }
+
+}  // namespace quillet::host

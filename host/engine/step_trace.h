@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace quillet::host {
+
 class StepTrace {
  public:
   // Writes the opening bracket ">" + gap + name with code 0. The gap is one blank except
@@ -25,3 +27,5 @@ class StepTrace {
   std::wstring name_;
   std::wstring gap_;
 };
+
+}  // namespace quillet::host

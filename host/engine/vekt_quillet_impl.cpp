@@ -11,6 +11,8 @@
 #include "host/text_conversion.h"
 #include "host/trace.h"
 
+namespace quillet::host {
+
 namespace {
 
 constexpr DWORD kModulePathUnits = 261;
@@ -119,6 +121,8 @@ int VektQuilletImpl::ensureInitialized() {
   return initCode;
 }
 
+}  // namespace quillet::host
+
 extern "C" void xmlSecErrorToTrace(const char* file, int line, const char* func,
                                    const char* errorObject, const char* errorSubject, int reason,
                                    const char* msg) {
@@ -126,7 +130,7 @@ extern "C" void xmlSecErrorToTrace(const char* file, int line, const char* func,
     std::wostringstream text;
     auto put = [&text](const char* part) {
       if (part != nullptr) {
-        text << escapedValue(reportText(part));
+        text << quillet::host::escapedValue(quillet::host::reportText(part));
       }
     };
     text << L"[";
@@ -139,7 +143,7 @@ extern "C" void xmlSecErrorToTrace(const char* file, int line, const char* func,
     put(errorSubject);
     text << L") " << reason << L"] ";
     put(msg);
-    trace(text.str(), Ok, 0);
+    quillet::host::trace(text.str(), Ok, 0);
   } catch (...) {
     // The report runs inside xmlsec1's C code: nothing may leave it.
   }

@@ -11,6 +11,8 @@
 #include "platform/win32.h"
 #include "proxy/quillet_proxy.h"
 
+namespace quillet::host {
+
 class VektQuilletImpl {
  public:
   // Binds the engine: sets the character-type locale from the user's locale, traces the
@@ -61,6 +63,8 @@ class VektQuilletImpl {
   void bindProxy(const std::wstring& proxyPath);
   void traceBindingLine(HMODULE proxy, const std::wstring& proxyPath) const;
 };
+
+}  // namespace quillet::host
 
 // Formats one error report of xmlsec1 as a trace line and writes it with code 0:
 // "[file (line) function(object, subject) reason] message", each absent text left out.

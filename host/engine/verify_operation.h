@@ -4,9 +4,13 @@
 
 #include "host/operation.h"
 
+namespace quillet::host {
+
 // Reads "xml" (required string) and "certificateBody" (optional Base64 DER certificate) and
 // answers {"success": true} when the document passed.
 class VerifyOperation : public Operation {
  protected:
   nlohmann::json execute() override;
 };
+
+}  // namespace quillet::host

@@ -20,7 +20,7 @@ namespace {
 
 using quillet::test::Credential;
 using quillet::test::TestPki;
-using quillet::test::WriteFileBytes;
+using quillet::test::writeFileOrFail;
 
 std::string Base64Of(const quillet::test::Bytes& bytes) {
   std::string text(4 * ((bytes.size() + 2) / 3) + 1, '\0');
@@ -31,7 +31,7 @@ std::string Base64Of(const quillet::test::Bytes& bytes) {
 }
 
 // The store directory of the platform layer for XDG_DATA_HOME=home.
-std::string StoreDir(const std::string& home, const std::string& store) {
+std::string storeDir(const std::string& home, const std::string& store) {
   const std::string dir = home + "/tavlin.quillet/stores/" + store;
   std::filesystem::create_directories(dir);
   return dir;
@@ -40,15 +40,15 @@ std::string StoreDir(const std::string& home, const std::string& store) {
 // Puts a certificate, and its key container when pin is not null, into a store.
 void AddToStore(const std::string& home, const std::string& store, const Credential& credential,
                 const std::string* pin) {
-  const std::string base = StoreDir(home, store) + "/" + credential.Sha1Hex();
-  WriteFileBytes(base + ".cer", credential.Der());
-  if (pin != nullptr) WriteFileBytes(base + ".key", TestPki::KeyPem(credential.key.get(), *pin));
+  const std::string base = storeDir(home, store) + "/" + credential.sha1Hex();
+  writeFileOrFail(base + ".cer", credential.der());
+  if (pin != nullptr) writeFileOrFail(base + ".key", TestPki::keyPem(credential.key.get(), *pin));
 }
 
 nlohmann::json SignerJson(const Credential& credential, const std::string& owner,
                           const std::string& pin) {
-  return {{"thumbprint", credential.Sha1Hex()},
-          {"certificateBody", Base64Of(credential.Der())},
+  return {{"thumbprint", credential.sha1Hex()},
+          {"certificateBody", Base64Of(credential.der())},
           {"owner", owner},
           {"pin", pin}};
 }
@@ -66,14 +66,14 @@ int main(int argc, char** argv) {
     const std::string plainOwner = "Иванов Иван Иванович";
     quillet::test::CertOptions plainOptions;
     plainOptions.subject = {{"CN", plainOwner}, {"O", "ООО «Тест»"}, {"C", "RU"}};
-    const Credential plain = pki.Issue(plainOptions);
+    const Credential plain = pki.issue(plainOptions);
 
     const std::string pinOwner = "Quillet PIN Signer";
     const std::string pin = "12345678";
     quillet::test::CertOptions pinOptions;
     pinOptions.subject = {{"CN", pinOwner}};
-    pinOptions.key_type = quillet::test::KeyType::kGost2012_512;
-    const Credential pinned = pki.Issue(pinOptions);
+    pinOptions.keyType = quillet::test::KeyType::kGost2012_512;
+    const Credential pinned = pki.issue(pinOptions);
 
     const std::string noPin;
     AddToStore(home, "My", plain, &noPin);
@@ -84,8 +84,8 @@ int main(int argc, char** argv) {
 
     const std::string pemDir = home + "/pki";
     std::filesystem::create_directories(pemDir);
-    WriteFileBytes(pemDir + "/root.pem", pki.root().Pem());
-    WriteFileBytes(pemDir + "/intermediate.pem", pki.intermediate().Pem());
+    writeFileOrFail(pemDir + "/root.pem", pki.root().pem());
+    writeFileOrFail(pemDir + "/intermediate.pem", pki.intermediate().pem());
 
     const nlohmann::json out = {{"root", pemDir + "/root.pem"},
                                 {"intermediate", pemDir + "/intermediate.pem"},

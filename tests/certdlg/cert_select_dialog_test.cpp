@@ -32,7 +32,7 @@ std::string ThumbprintOf(PCCERT_CONTEXT certificate) {
   if (!CertGetCertificateContextProperty(certificate, CERT_SHA1_HASH_PROP_ID, hash.data(), &size)) {
     return "(no hash)";
   }
-  return HexOf(Bytes(hash.begin(), hash.end()));
+  return hexOf(Bytes(hash.begin(), hash.end()));
 }
 
 // Filter of the tests: hides the certificates whose thumbprints are in the set that
@@ -62,19 +62,19 @@ class SelectionDialog : public ::testing::Test {
     return display;
   }
 
-  Credential AddSigner(const std::string& stem, const std::string& common_name) {
+  Credential addSigner(const std::string& stem, const std::string& common_name) {
     CertOptions options;
     options.subject = {{"CN", common_name}, {"O", "ООО «Ромашка»"}};
-    Credential signer = pki_.Issue(options);
-    stores_.Add("My", signer, TestStores::AddOptions().Stem(stem));
+    Credential signer = pki_.issue(options);
+    stores_.add("My", signer, TestStores::AddOptions().withStem(stem));
     return signer;
   }
 
   // Runs the dialog, moves its selection with `keys` and confirms with the OK button.
   Outcome ConfirmAfter(const std::vector<std::string>& keys) {
     return Prompt([&](WindowDriver& driver, unsigned long window) {
-      if (!keys.empty()) driver.PressKeys(window, keys);
-      ClickButton(driver, window, kOkFromRight);
+      if (!keys.empty()) driver.pressKeys(window, keys);
+      clickButton(driver, window, kOkFromRight);
     });
   }
 
@@ -103,10 +103,10 @@ class SelectionDialog : public ::testing::Test {
       DialogLibrary library;
       EXPECT_TRUE(library.loaded()) << dlerror();
       if (library.loaded()) {
-        outcome.result = RunWithDriver([&] { return library.Select(&request); },
+        outcome.result = runWithDriver([&] { return library.Select(&request); },
                                        [&](WindowDriver& driver) {
                                          const unsigned long window =
-                                             driver.WaitForWindow(getpid());
+                                             driver.waitForWindow(getpid());
                                          if (window != 0) script(driver, window);
                                        });
       }
@@ -135,9 +135,9 @@ class SelectionDialog : public ::testing::Test {
 // and Enter are covered through the host, which runs one dialog per process
 // (tests/engine/prompt_request_test.cpp).
 TEST_F(SelectionDialog, KeyboardMovesTheSelection) {
-  const Credential first = AddSigner("a", "Первый Подписант");
-  const Credential second = AddSigner("b", "Second Signer");
-  const Credential third = AddSigner("c", "Третий Подписант");
+  const Credential first = addSigner("a", "Первый Подписант");
+  const Credential second = addSigner("b", "Second Signer");
+  const Credential third = addSigner("c", "Третий Подписант");
   const struct {
     std::vector<std::string> keys;
     const Credential* expected;
@@ -153,39 +153,39 @@ TEST_F(SelectionDialog, KeyboardMovesTheSelection) {
     const Outcome outcome = ConfirmAfter(row.keys);
     EXPECT_EQ(outcome.result, TRUE) << keys;
     EXPECT_EQ(outcome.count, 1u) << keys;
-    EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
+    EXPECT_EQ(chosen_, row.expected->sha1Hex()) << keys;
   }
 }
 
 TEST_F(SelectionDialog, OkButtonConfirmsTheSelectedCertificate) {
-  const Credential first = AddSigner("a", "Первый Подписант");
-  const Credential second = AddSigner("b", "Второй Подписант");
+  const Credential first = addSigner("a", "Первый Подписант");
+  const Credential second = addSigner("b", "Второй Подписант");
   const Outcome outcome = ConfirmAfter({"Down"});
   EXPECT_EQ(outcome.result, TRUE);
   EXPECT_EQ(outcome.count, 1u);
-  EXPECT_EQ(chosen_, second.Sha1Hex());
+  EXPECT_EQ(chosen_, second.sha1Hex());
 }
 
 TEST_F(SelectionDialog, CancelEscapeAndClosingReturnFalseAndLeaveSlotZeroAlone) {
-  const Credential first = AddSigner("a", "Первый Подписант");
-  AddSigner("b", "Второй Подписант");
+  const Credential first = addSigner("a", "Первый Подписант");
+  addSigner("b", "Второй Подписант");
   const struct {
     const char* how;
     std::function<void(WindowDriver&, unsigned long)> script;
   } cases[] = {
       {"Cancel button",
        [](WindowDriver& driver, unsigned long window) {
-         driver.PressKeys(window, {"Down"});
-         ClickButton(driver, window, kCancelFromRight);
+         driver.pressKeys(window, {"Down"});
+         clickButton(driver, window, kCancelFromRight);
        }},
       {"Escape",
        [](WindowDriver& driver, unsigned long window) {
-         driver.PressKeys(window, {"Down", "Escape"});
+         driver.pressKeys(window, {"Down", "Escape"});
        }},
       {"window closed",
        [](WindowDriver& driver, unsigned long window) {
-         driver.PressKeys(window, {"Down"});
-         driver.Close(window);
+         driver.pressKeys(window, {"Down"});
+         driver.close(window);
        }},
   };
   for (const auto& row : cases) {
@@ -193,16 +193,16 @@ TEST_F(SelectionDialog, CancelEscapeAndClosingReturnFalseAndLeaveSlotZeroAlone) 
     EXPECT_EQ(outcome.result, FALSE) << row.how;
     EXPECT_EQ(outcome.count, 1u) << row.how;
     EXPECT_EQ(outcome.slot0, outcome.before) << row.how;
-    EXPECT_EQ(chosen_, first.Sha1Hex()) << row.how;
+    EXPECT_EQ(chosen_, first.sha1Hex()) << row.how;
   }
 }
 
 TEST_F(SelectionDialog, CertificatesTheFilterRejectsAreNeverOffered) {
-  const Credential first = AddSigner("a", "Первый Подписант");
-  const Credential hidden = AddSigner("b", "Скрытый Подписант");
-  const Credential third = AddSigner("c", "Третий Подписант");
-  const Credential also_hidden = AddSigner("d", "Тоже Скрытый");
-  hidden_ = {hidden.Sha1Hex(), also_hidden.Sha1Hex()};
+  const Credential first = addSigner("a", "Первый Подписант");
+  const Credential hidden = addSigner("b", "Скрытый Подписант");
+  const Credential third = addSigner("c", "Третий Подписант");
+  const Credential also_hidden = addSigner("d", "Тоже Скрытый");
+  hidden_ = {hidden.sha1Hex(), also_hidden.sha1Hex()};
   const struct {
     std::vector<std::string> keys;
     const Credential* expected;
@@ -215,35 +215,35 @@ TEST_F(SelectionDialog, CertificatesTheFilterRejectsAreNeverOffered) {
     const std::string keys = ::testing::PrintToString(row.keys);
     const Outcome outcome = ConfirmAfter(row.keys);
     EXPECT_EQ(outcome.result, TRUE) << keys;
-    EXPECT_EQ(chosen_, row.expected->Sha1Hex()) << keys;
+    EXPECT_EQ(chosen_, row.expected->sha1Hex()) << keys;
   }
 }
 
 // The list then selects its first row when it takes the focus, as GTK lists do, and OK
 // confirms that row: what the user sees selected is what is chosen.
 TEST_F(SelectionDialog, PreselectionThatIsFilteredOutFallsBackToTheFirstOfferedRow) {
-  const Credential first = AddSigner("a", "Скрытый Подписант");
-  const Credential second = AddSigner("b", "Второй Подписант");
-  hidden_ = {first.Sha1Hex()};
+  const Credential first = addSigner("a", "Скрытый Подписант");
+  const Credential second = addSigner("b", "Второй Подписант");
+  hidden_ = {first.sha1Hex()};
   const Outcome outcome = ConfirmAfter({});
   EXPECT_EQ(outcome.result, TRUE);
   EXPECT_EQ(outcome.count, 1u);
-  EXPECT_EQ(chosen_, second.Sha1Hex());
+  EXPECT_EQ(chosen_, second.sha1Hex());
 }
 
 TEST_F(SelectionDialog, ConfirmingWithNothingToChooseReturnsNoCertificate) {
-  const Credential first = AddSigner("a", "Скрытый Подписант");
-  const Credential second = AddSigner("b", "Тоже Скрытый");
-  hidden_ = {first.Sha1Hex(), second.Sha1Hex()};
+  const Credential first = addSigner("a", "Скрытый Подписант");
+  const Credential second = addSigner("b", "Тоже Скрытый");
+  hidden_ = {first.sha1Hex(), second.sha1Hex()};
   const struct {
     const char* how;
     std::function<void(WindowDriver&, unsigned long)> script;
   } cases[] = {
       {"OK button", [](WindowDriver& driver,
-                       unsigned long window) { ClickButton(driver, window, kOkFromRight); }},
+                       unsigned long window) { clickButton(driver, window, kOkFromRight); }},
       {"Enter",
        [](WindowDriver& driver, unsigned long window) {
-         driver.PressKeys(window, {"Down", "Return"});
+         driver.pressKeys(window, {"Down", "Return"});
        }},
   };
   for (const auto& row : cases) {
@@ -256,28 +256,28 @@ TEST_F(SelectionDialog, ConfirmingWithNothingToChooseReturnsNoCertificate) {
 
 // Also takes the screenshot of the README: a store with Cyrillic names.
 TEST_F(SelectionDialog, ShowsTheTitleAndFindsCyrillicOwnersByTyping) {
-  AddSigner("a", "Иванов Иван Иванович");
-  const Credential wanted = AddSigner("b", "Сидорова Анна Петровна");
-  AddSigner("c", "Петров Пётр Петрович");
+  addSigner("a", "Иванов Иван Иванович");
+  const Credential wanted = addSigner("b", "Сидорова Анна Петровна");
+  addSigner("c", "Петров Пётр Петрович");
   const std::string screenshots =
       (std::filesystem::path(QUILLET_TEST_BIN_DIR).parent_path() / "screenshots").string();
   std::filesystem::create_directories(screenshots);
   std::string title;
   bool shot = false;
   const Outcome outcome = Prompt([&](WindowDriver& driver, unsigned long window) {
-    title = driver.Title(window);
-    shot = driver.Screenshot(window, screenshots + "/certificate-dialog.png");
-    driver.TypeText(window, "Сидо");
-    driver.PressKeys(window, {"Return"});
+    title = driver.title(window);
+    shot = driver.screenshot(window, screenshots + "/certificate-dialog.png");
+    driver.typeText(window, "Сидо");
+    driver.pressKeys(window, {"Return"});
   });
   EXPECT_EQ(title, kTitleUtf8);
   EXPECT_TRUE(shot);
   EXPECT_EQ(outcome.result, TRUE);
-  EXPECT_EQ(chosen_, wanted.Sha1Hex());
+  EXPECT_EQ(chosen_, wanted.sha1Hex());
 }
 
 TEST_F(SelectionDialog, OwnerWindowMakesTheDialogTransientForIt) {
-  AddSigner("a", "Первый Подписант");
+  addSigner("a", "Первый Подписант");
   OwnerWindow owner;
   ASSERT_NE(owner.id(), 0u);
   // An id that names no window: the dialog shows without an owner.
@@ -290,8 +290,8 @@ TEST_F(SelectionDialog, OwnerWindowMakesTheDialogTransientForIt) {
     unsigned long transient_for = 0;
     const Outcome outcome = Prompt(
         [&](WindowDriver& driver, unsigned long window) {
-          transient_for = driver.TransientFor(window);
-          driver.Close(window);
+          transient_for = driver.transientFor(window);
+          driver.close(window);
         },
         [&](CERT_SELECT_STRUCT_W& request) {
           request.hwndParent = reinterpret_cast<HWND>(row.parent);
@@ -322,7 +322,7 @@ TEST(SelectionDialogWithoutDisplay, ReturnsFalseAtOnce) {
   if (GtkDisplayOpen()) GTEST_SKIP() << "GTK already has a display in this process";
   TestStores stores;
   TestPki pki;
-  stores.Add("My", pki.Issue(CertOptions()));
+  stores.add("My", pki.issue(CertOptions()));
   const char* display = std::getenv("DISPLAY");
   const std::string saved = display != nullptr ? display : "";
   unsetenv("DISPLAY");

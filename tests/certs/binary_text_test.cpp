@@ -14,6 +14,8 @@
 #include "tests/support/test_stores.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -39,7 +41,7 @@ class BinaryTextTest : public testing::Test {
 };
 
 TEST_F(BinaryTextTest, ThumbprintRoundTrip) {
-  const Bytes hash = TestPki().Issue(CertOptions()).Sha1();
+  const Bytes hash = TestPki().issue(CertOptions()).sha1();
   ASSERT_EQ(hash.size(), 20u);
   std::wstring text = L"left alone on failure only";
   ASSERT_EQ(BinaryToString(hash.data(), 20, &text), Ok);

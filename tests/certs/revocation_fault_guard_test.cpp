@@ -17,6 +17,8 @@
 #include "tests/support/test_stores.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 using Lines = std::vector<std::string>;
@@ -54,10 +56,10 @@ class RevocationFaultGuardTest : public testing::Test {
   void SetUp() override {
     g_inaccessible = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     ASSERT_NE(g_inaccessible, MAP_FAILED);
-    stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
-    stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
-    stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {}), "issuing");
-    const Bytes der = pki_.Issue(CertOptions()).Der();
+    stores_.add("Root", pki_.root(), TestStores::AddOptions().noKey());
+    stores_.add("CA", pki_.intermediate(), TestStores::AddOptions().noKey());
+    stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {}), "issuing");
+    const Bytes der = pki_.issue(CertOptions()).der();
     context_ =
         CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
     ASSERT_NE(context_, nullptr);

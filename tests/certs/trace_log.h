@@ -17,7 +17,7 @@ class TraceLog {
   explicit TraceLog(const std::string& home) : directory_(logDirectoryIn(home, /*create=*/true)) {
     Clear();
   }
-  ~TraceLog() { closeLog(); }
+  ~TraceLog() { host::closeLog(); }
   TraceLog(const TraceLog&) = delete;
   TraceLog& operator=(const TraceLog&) = delete;
 
@@ -34,7 +34,7 @@ class TraceLog {
 
   // Forgets every line written so far.
   void Clear() {
-    closeLog();
+    host::closeLog();
     for (const std::string& name : logFileNames(directory_)) {
       std::remove((directory_ + "/" + name).c_str());
     }

@@ -14,10 +14,10 @@ constexpr char kStandInDir[] = QUILLET_TEST_STAND_IN_DIR;
 
 class BindingTest : public ::testing::Test {
  protected:
-  void SetUp() override { signer_ = session_.AddSigner(); }
+  void SetUp() override { signer_ = session_.addSigner(); }
 
   nlohmann::json SignFrom(const RuntimeCopy& runtime) {
-    return session_.Ask(SignRequest({SampleDocument(1)}, signer_.Sha1Hex()), runtime.host());
+    return session_.ask(signRequest({SampleDocument(1)}, signer_.sha1Hex()), runtime.host());
   }
 
   HostSession session_;
@@ -29,58 +29,58 @@ TEST_F(BindingTest, AMissingBundledLibraryFailsEveryRequest) {
   // without one (105, below); the stand-in needs none of them, so the engine's own verdict
   // shows: 107, and no request initialises the library.
   RuntimeCopy runtime;
-  runtime.Replace("libQuilletProxy.so",
+  runtime.replace("libQuilletProxy.so",
                   std::string(kStandInDir) + "/libstand_in_proxy_init_fails.so");
-  runtime.Remove("libxmlsec1-openssl.so.1");
+  runtime.remove("libxmlsec1-openssl.so.1");
   const std::vector<nlohmann::json> answers =
-      session_.AskAll({SignRequest({SampleDocument(1)}, signer_.Sha1Hex()),
-                       VerifyRequest("<a/>"),
+      session_.askAll({signRequest({SampleDocument(1)}, signer_.sha1Hex()),
+                       verifyRequest("<a/>"),
                        {{"actionCode", "promptCertificate"}}},
                       runtime.host());
   for (const nlohmann::json& answer : answers) EXPECT_EQ(answer, ErrorOf(107));
 
-  const std::vector<std::string> log = session_.LogTexts();
+  const std::vector<std::string> log = session_.logTexts();
   const std::string missing = runtime.dir() + "/libxmlsec1-openssl.so.1";
-  EXPECT_TRUE(ContainsInOrder(
+  EXPECT_TRUE(containsInOrder(
       log,
       {"1st probe " + runtime.dir() + "/libxmlsec1.so.1", "1st probe " + missing,
        "ERROR=102 (1st probe failed " + missing, "Initialization: 107 (",
        ">>> VektQuilletImpl::sign", "1) Initialization failed: 107", "<<< VektQuilletImpl::sign",
        ">>> VektQuilletImpl::verify", "1) Initialization failed: 107",
        ">>> VektQuilletImpl::promptCertificate", "1) Initialization failed: 107"}));
-  EXPECT_EQ(CountLines(log, "stand-in InitXmlSec"), 0);
-  EXPECT_EQ(CountLines(log, "Store opened"), 0);
-  EXPECT_EQ(CountLines(log, "ERROR=107 (ошибка подписания документа"), 0);
+  EXPECT_EQ(countLines(log, "stand-in InitXmlSec"), 0);
+  EXPECT_EQ(countLines(log, "Store opened"), 0);
+  EXPECT_EQ(countLines(log, "ERROR=107 (ошибка подписания документа"), 0);
 }
 
 TEST_F(BindingTest, TheLibrariesAfterAMissingOneAreNotTried) {
   RuntimeCopy runtime;
-  runtime.Remove("libxmlsec1.so.1");
+  runtime.remove("libxmlsec1.so.1");
   // The signature library needs the first one too, so it cannot load either: 105.
   EXPECT_EQ(SignFrom(runtime), ErrorOf(105));
-  const std::vector<std::string> log = session_.LogTexts();
+  const std::vector<std::string> log = session_.logTexts();
   EXPECT_TRUE(
-      ContainsInOrder(log, {"ERROR=102 (1st probe failed " + runtime.dir() + "/libxmlsec1.so.1",
+      containsInOrder(log, {"ERROR=102 (1st probe failed " + runtime.dir() + "/libxmlsec1.so.1",
                             "Initialization: 105 (00000000"}));
-  EXPECT_EQ(CountLines(log, "1st probe " + runtime.dir() + "/libxmlsec1-openssl.so.1"), 0);
+  EXPECT_EQ(countLines(log, "1st probe " + runtime.dir() + "/libxmlsec1-openssl.so.1"), 0);
 }
 
 TEST_F(BindingTest, AMissingSignatureLibraryWinsOverAMissingDependency) {
   RuntimeCopy runtime;
-  runtime.Remove("libQuilletProxy.so");
+  runtime.remove("libQuilletProxy.so");
   EXPECT_EQ(SignFrom(runtime), ErrorOf(105));
-  runtime.Remove("libxmlsec1-openssl.so.1");
+  runtime.remove("libxmlsec1-openssl.so.1");
   EXPECT_EQ(SignFrom(runtime), ErrorOf(105));
-  EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+  EXPECT_TRUE(containsInOrder(session_.logTexts(),
                               {"Initialization: 105 (00000000", "Initialization: 105 (00000000"}));
 }
 
 TEST_F(BindingTest, AMissingExportLeavesTheOthersBound) {
   RuntimeCopy runtime;
-  runtime.Replace("libQuilletProxy.so",
+  runtime.replace("libQuilletProxy.so",
                   std::string(kStandInDir) + "/libstand_in_proxy_without_sign.so");
   EXPECT_EQ(SignFrom(runtime), ErrorOf(106));
-  const std::vector<std::string> log = session_.LogTexts();
+  const std::vector<std::string> log = session_.logTexts();
   std::string binding;
   for (const std::string& line : log) {
     if (line.rfind("Initialization: ", 0) == 0) binding = line;
@@ -105,29 +105,29 @@ TEST_F(BindingTest, AMissingExportLeavesTheOthersBound) {
 
 TEST_F(BindingTest, AFailedInitialisationIsNotShutDown) {
   RuntimeCopy runtime;
-  runtime.Replace("libQuilletProxy.so",
+  runtime.replace("libQuilletProxy.so",
                   std::string(kStandInDir) + "/libstand_in_proxy_init_fails.so");
   EXPECT_EQ(SignFrom(runtime), ErrorOf(101));
-  const std::vector<std::string> log = session_.LogTexts();
-  EXPECT_TRUE(ContainsInOrder(
+  const std::vector<std::string> log = session_.logTexts();
+  EXPECT_TRUE(containsInOrder(
       log, {"Initialization: 0 (", ">>> VektQuilletImpl::sign", "stand-in InitXmlSec",
             "2) Initialization failed: 101", "<<< VektQuilletImpl::sign"}));
-  EXPECT_EQ(CountLines(log, "stand-in ShutDownXmlSec"), 0);
-  EXPECT_EQ(CountLines(log, "Store opened"), 0);
+  EXPECT_EQ(countLines(log, "stand-in ShutDownXmlSec"), 0);
+  EXPECT_EQ(countLines(log, "Store opened"), 0);
 }
 
 TEST_F(BindingTest, EveryRequestBindsAgain) {
   const std::vector<nlohmann::json> answers =
-      session_.AskAll({SignRequest({SampleDocument(1)}, signer_.Sha1Hex()),
-                       SignRequest({SampleDocument(2)}, signer_.Sha1Hex())});
+      session_.askAll({signRequest({SampleDocument(1)}, signer_.sha1Hex()),
+                       signRequest({SampleDocument(2)}, signer_.sha1Hex())});
   EXPECT_EQ(ContentOf(answers[0]).size(), 1u);
   EXPECT_EQ(ContentOf(answers[1]).size(), 1u);
-  const std::vector<std::string> log = session_.LogTexts();
-  EXPECT_EQ(CountLines(log, "Plugin version (NM): 1.2.0.0"), 2);
+  const std::vector<std::string> log = session_.logTexts();
+  EXPECT_EQ(countLines(log, "Plugin version (NM): 1.2.0.0"), 2);
   // The engine's probes name the full path (the library's own probe does not).
-  EXPECT_EQ(CountLines(log, "1st probe " + binDirectory() + "/"), 4);
-  EXPECT_EQ(CountLines(log, "Initialization: 0 ("), 2);
-  EXPECT_TRUE(ContainsInOrder(log, {"Initialization: 0 (", "<<< VektQuilletImpl::sign",
+  EXPECT_EQ(countLines(log, "1st probe " + binDirectory() + "/"), 4);
+  EXPECT_EQ(countLines(log, "Initialization: 0 ("), 2);
+  EXPECT_TRUE(containsInOrder(log, {"Initialization: 0 (", "<<< VektQuilletImpl::sign",
                                     "Initialization: 0 (", "<<< VektQuilletImpl::sign"}));
 }
 

@@ -12,7 +12,9 @@
 namespace quillet::test {
 
 // The error answer of a result code.
-inline nlohmann::json ErrorOf(int code) { return ErrorAnswer(WideToUtf8(resultMessage(code))); }
+inline nlohmann::json ErrorOf(int code) {
+  return errorAnswer(host::WideToUtf8(host::resultMessage(code)));
+}
 
 // A small document with Cyrillic text, different for each n.
 inline std::string SampleDocument(int n) {

@@ -30,10 +30,10 @@ constexpr bool kResidentMemoryMeaningful = true;
 
 TEST(LongLivedHost, ThousandSignRequestsSucceedAndGiveTheirMemoryBack) {
   HostSession session;
-  const Credential signer = session.AddSigner();
-  HostProcess host(session.Options());
+  const Credential signer = session.addSigner();
+  HostProcess host(session.options());
   const std::string request =
-      SignRequest({SampleDocument(1), SampleDocument(2)}, signer.Sha1Hex()).dump();
+      signRequest({SampleDocument(1), SampleDocument(2)}, signer.sha1Hex()).dump();
   long after_hundred = -1;
   int succeeded = 0;
   for (int i = 1; i <= 1000; ++i) {

@@ -19,9 +19,9 @@ TEST(PinHandling, APinThatCannotBePassedWholeIsRefusedWithItsReason) {
   const std::string pin40 = "forty-characters-of-pin-0123456789abcdef";
   ASSERT_EQ(pin40.size(), 40u);
   const Credential forty =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(pin40));
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin(pin40));
   const Credential short_pin =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin("nul-pin"));
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin("nul-pin"));
   struct Case {
     const char* what;
     std::string thumbprint;
@@ -29,27 +29,27 @@ TEST(PinHandling, APinThatCannotBePassedWholeIsRefusedWithItsReason) {
     const char* trace;  // the reason traced with 201; null: the request signs
   };
   const std::vector<Case> cases = {
-      {"exactly 40 characters", forty.Sha1Hex(), pin40, nullptr},
+      {"exactly 40 characters", forty.sha1Hex(), pin40, nullptr},
       // Cut to 40, this PIN would open the container: a PIN the user never gave.
-      {"41 characters", forty.Sha1Hex(), pin40 + "X",
+      {"41 characters", forty.sha1Hex(), pin40 + "X",
        "ERROR=201 (password is longer than 40 characters)"},
       // Cut at the NUL, this one would too.
-      {"a NUL inside", short_pin.Sha1Hex(), std::string("nul-pin\0tail", 12),
+      {"a NUL inside", short_pin.sha1Hex(), std::string("nul-pin\0tail", 12),
        "ERROR=201 (password holds a NUL character and cannot be passed to the key container)"},
-      {"not ASCII", short_pin.Sha1Hex(), "nul-pin-ё",
+      {"not ASCII", short_pin.sha1Hex(), "nul-pin-ё",
        "ERROR=201 (password holds characters other than ASCII)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    session.ClearLog();
+    session.clearLog();
     const nlohmann::json answer =
-        session.Ask(SignRequest({SampleDocument(1)}, c.thumbprint, "", c.password));
+        session.ask(signRequest({SampleDocument(1)}, c.thumbprint, "", c.password));
     if (c.trace == nullptr) {
       EXPECT_EQ(ContentOf(answer).size(), 1u);
       continue;
     }
     EXPECT_EQ(answer, ErrorOf(201));
-    EXPECT_EQ(CountLines(session.LogTexts(), c.trace), 1) << session.LogText();
+    EXPECT_EQ(countLines(session.logTexts(), c.trace), 1) << session.logText();
   }
 }
 
@@ -64,29 +64,29 @@ TEST(PinHandling, NoCopyOfAnyPinStaysInTheMemoryOfTheWaitingHost) {
   const std::string long_pin = "Lw4Rt-wipe-me-long-pin-Qz7x";
   const std::string short_pin = "Sso-pin-K3x9";  // fits into a string object itself
   const Credential long_signer =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(long_pin));
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin(long_pin));
   const Credential short_signer =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(short_pin));
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin(short_pin));
   const std::vector<PinRoad> refused = {
       {"wrong PIN", "Wr0ng-pin-refused-by-container"},
       {"documents not an array", "Xmls-pin-never-reaches-engine"},
       {"too long", "Too-long-pin-" + std::string(30, 'q') + "-9Zk"},
       {"NUL inside", "Nul-pin-before"},
   };
-  nlohmann::json not_array = SignRequest({}, long_signer.Sha1Hex(), "", refused[1].pin);
+  nlohmann::json not_array = signRequest({}, long_signer.sha1Hex(), "", refused[1].pin);
   not_array["xmls"] = 5;
   const std::vector<nlohmann::json> requests = {
-      SignRequest({SampleDocument(1)}, long_signer.Sha1Hex(), "", long_pin),
-      SignRequest({SampleDocument(2)}, short_signer.Sha1Hex(), "", short_pin),
-      SignRequest({SampleDocument(3)}, long_signer.Sha1Hex(), "", refused[0].pin),
+      signRequest({SampleDocument(1)}, long_signer.sha1Hex(), "", long_pin),
+      signRequest({SampleDocument(2)}, short_signer.sha1Hex(), "", short_pin),
+      signRequest({SampleDocument(3)}, long_signer.sha1Hex(), "", refused[0].pin),
       not_array,
-      SignRequest({SampleDocument(4)}, long_signer.Sha1Hex(), "", refused[2].pin),
-      SignRequest({SampleDocument(5)}, long_signer.Sha1Hex(), "",
+      signRequest({SampleDocument(4)}, long_signer.sha1Hex(), "", refused[2].pin),
+      signRequest({SampleDocument(5)}, long_signer.sha1Hex(), "",
                   refused[3].pin + std::string(1, '\0') + "after"),
       // Its answer shows that the host has finished with every request before it.
       nlohmann::json{{"actionCode", "getVersion"}},
   };
-  HostProcess host(session.Options());
+  HostProcess host(session.options());
   std::vector<nlohmann::json> answers;
   for (const nlohmann::json& request : requests) {
     ASSERT_TRUE(host.send(request.dump()));
@@ -101,12 +101,12 @@ TEST(PinHandling, NoCopyOfAnyPinStaysInTheMemoryOfTheWaitingHost) {
   EXPECT_EQ(answers[5], ErrorOf(201));
 
   // The host now waits for its next request, as a browser keeps it.
-  std::vector<MemoryPattern> patterns = TextForms("PIN", long_pin);
-  for (const auto& form : TextForms("short PIN", short_pin)) patterns.push_back(form);
+  std::vector<MemoryPattern> patterns = textForms("PIN", long_pin);
+  for (const auto& form : textForms("short PIN", short_pin)) patterns.push_back(form);
   for (const PinRoad& road : refused) {
-    for (const auto& form : TextForms(road.what, road.pin)) patterns.push_back(form);
+    for (const auto& form : textForms(road.what, road.pin)) patterns.push_back(form);
   }
-  const auto hits = FindInProcessMemory(host.pid(), patterns);
+  const auto hits = findInProcessMemory(host.pid(), patterns);
   if (!hits.has_value()) GTEST_SKIP() << "the host's memory cannot be read (needs root)";
   for (const MemoryHit& hit : *hits) {
     ADD_FAILURE() << hit.name << " at 0x" << std::hex << hit.address << " in " << hit.mapping;

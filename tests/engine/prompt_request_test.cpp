@@ -28,7 +28,7 @@ constexpr char kPromptFailed[] = "Ошибка запроса сертифика
 using Script = std::function<void(WindowDriver&, unsigned long)>;
 
 const Script kClickOk = [](WindowDriver& driver, unsigned long window) {
-  ClickButton(driver, window, kOkFromRight);
+  clickButton(driver, window, kOkFromRight);
 };
 
 nlohmann::json PromptRequest() { return {{"actionCode", "promptCertificate"}}; }
@@ -49,7 +49,7 @@ std::string PlatformHexText(const Bytes& bytes) {
   CryptBinaryToStringW(bytes.data(), static_cast<DWORD>(bytes.size()), CRYPT_STRING_HEX,
                        text.data(), &length);
   text.resize(length);
-  return WideToUtf8(text);
+  return host::WideToUtf8(text);
 }
 
 // Base64 of the bytes in one line.
@@ -73,15 +73,15 @@ std::string Squeezed(const std::string& text) {
 // A certificate that expired yesterday.
 CertOptions Expired() {
   CertOptions options;
-  options.not_before = -10 * kDay;
-  options.not_after = -kDay;
+  options.notBefore = -10 * kDay;
+  options.notAfter = -kDay;
   return options;
 }
 
 // A certificate for digital signatures without non-repudiation: not fit for signing.
 CertOptions NotForSigning() {
   CertOptions options;
-  options.key_usage = kDigitalSignature;
+  options.keyUsage = kDigitalSignature;
   return options;
 }
 
@@ -102,16 +102,16 @@ class PromptRequestTest : public ::testing::Test {
     dialog_shown_ = false;
     title_.clear();
     nlohmann::json answer;
-    RunWithDriver(
+    runWithDriver(
         [&] {
-          answer = session_.Ask(request, program);
+          answer = session_.ask(request, program);
           return 0;
         },
         [&](WindowDriver& driver) {
-          const unsigned long window = driver.WaitForProgramWindow("QuilletHost");
+          const unsigned long window = driver.waitForProgramWindow("QuilletHost");
           if (window == 0) return;
           dialog_shown_ = true;
-          title_ = driver.Title(window);
+          title_ = driver.title(window);
           script(driver, window);
         });
     return answer;
@@ -119,10 +119,10 @@ class PromptRequestTest : public ::testing::Test {
 
   // A certificate fit for signing under the name `common_name`, enumerated in the order of
   // `stem`.
-  Credential AddSigner(const std::string& stem, const std::string& common_name) {
+  Credential addSigner(const std::string& stem, const std::string& common_name) {
     CertOptions options;
     options.subject = {{"CN", common_name}};
-    return session_.AddCertificate(options, TestStores::AddOptions().Stem(stem));
+    return session_.addCertificate(options, TestStores::AddOptions().withStem(stem));
   }
 
   HostSession session_;
@@ -133,15 +133,15 @@ class PromptRequestTest : public ::testing::Test {
 // The browser's window given as --parent-window owns the dialog: a window manager keeps the
 // dialog above it.
 TEST_F(PromptRequestTest, TheParentWindowOwnsTheDialog) {
-  AddSigner("a", "Первый Подписант");
+  addSigner("a", "Первый Подписант");
   OwnerWindow owner;
   ASSERT_NE(owner.id(), 0u);
-  session_.SetHostArguments({"--parent-window=" + std::to_string(owner.id())});
+  session_.setHostArguments({"--parent-window=" + std::to_string(owner.id())});
   unsigned long transient_for = 0;
   const nlohmann::json answer =
       AskWithDialog(PromptRequest(), [&](WindowDriver& driver, unsigned long window) {
-        transient_for = driver.TransientFor(window);
-        driver.PressKeys(window, {"Escape"});
+        transient_for = driver.transientFor(window);
+        driver.pressKeys(window, {"Escape"});
       });
   EXPECT_TRUE(dialog_shown_);
   EXPECT_EQ(transient_for, owner.id());
@@ -149,10 +149,10 @@ TEST_F(PromptRequestTest, TheParentWindowOwnsTheDialog) {
 }
 
 TEST_F(PromptRequestTest, ConfirmAnswersWithThePlatformsThumbprintTextAndTheOwner) {
-  const Credential signer = AddSigner("a", "Сидорова Анна Петровна");
+  const Credential signer = addSigner("a", "Сидорова Анна Петровна");
   const nlohmann::json answer = AskWithDialog(PromptRequest(), kClickOk);
   EXPECT_EQ(title_, kTitle);
-  const std::string thumbprint = PlatformHexText(signer.Sha1());
+  const std::string thumbprint = PlatformHexText(signer.sha1());
   // The platform's layout, not bare hex: nothing is trimmed or joined.
   EXPECT_NE(thumbprint.find(' '), std::string::npos) << thumbprint;
   EXPECT_EQ(answer,
@@ -161,35 +161,35 @@ TEST_F(PromptRequestTest, ConfirmAnswersWithThePlatformsThumbprintTextAndTheOwne
                 {"content", {{"thumbprint", thumbprint}, {"owner", "Сидорова Анна Петровна"}}},
             }));
 
-  const std::vector<std::string> log = session_.LogTexts();
-  EXPECT_TRUE(ContainsInOrder(
+  const std::vector<std::string> log = session_.logTexts();
+  EXPECT_TRUE(containsInOrder(
       log, {">>> VektQuilletImpl::promptCertificate", ">>> promptUserForCertificate",
             "promptUserForCertificate: got certificate", "<<< promptUserForCertificate",
             "<<< VektQuilletImpl::promptCertificate"}));
-  EXPECT_EQ(session_.LogText().find(kPromptFailed), std::string::npos);
+  EXPECT_EQ(session_.logText().find(kPromptFailed), std::string::npos);
 
   // The very text of the answer finds the certificate for signing.
-  EXPECT_EQ(ContentOf(session_.Ask(SignRequest({SampleDocument(1)}, thumbprint))).size(), 1u);
+  EXPECT_EQ(ContentOf(session_.ask(signRequest({SampleDocument(1)}, thumbprint))).size(), 1u);
 }
 
 TEST_F(PromptRequestTest, SignWithoutThumbprintSignsWithTheCertificateChosenInTheDialog) {
-  const Credential first = AddSigner("a", "Первый Подписант");
-  const Credential second = AddSigner("b", "Второй Подписант");
+  const Credential first = addSigner("a", "Первый Подписант");
+  const Credential second = addSigner("b", "Второй Подписант");
   const nlohmann::json answer =
-      AskWithDialog(SignRequest({SampleDocument(1), SampleDocument(2)}, ""),
+      AskWithDialog(signRequest({SampleDocument(1), SampleDocument(2)}, ""),
                     [](WindowDriver& driver, unsigned long window) {
-                      driver.PressKeys(window, {"Down"});
-                      ClickButton(driver, window, kOkFromRight);
+                      driver.pressKeys(window, {"Down"});
+                      clickButton(driver, window, kOkFromRight);
                     });
   const nlohmann::json content = ContentOf(answer);
   ASSERT_EQ(content.size(), 2u);
-  for (const nlohmann::json& signed_xml : content) {
-    const std::string squeezed = Squeezed(signed_xml.get<std::string>());
-    EXPECT_NE(squeezed.find(Base64(second.Der())), std::string::npos);
-    EXPECT_EQ(squeezed.find(Base64(first.Der())), std::string::npos);
+  for (const nlohmann::json& signedXml : content) {
+    const std::string squeezed = Squeezed(signedXml.get<std::string>());
+    EXPECT_NE(squeezed.find(Base64(second.der())), std::string::npos);
+    EXPECT_EQ(squeezed.find(Base64(first.der())), std::string::npos);
   }
   EXPECT_TRUE(
-      ContainsInOrder(session_.LogTexts(),
+      containsInOrder(session_.logTexts(),
                       {">>> VektQuilletImpl::sign", "Prompt user for certificate",
                        ">>> promptUserForCertificate", "promptUserForCertificate: got certificate",
                        "<<< promptUserForCertificate", "> CheckIfCertificateValid",
@@ -197,8 +197,8 @@ TEST_F(PromptRequestTest, SignWithoutThumbprintSignsWithTheCertificateChosenInTh
 }
 
 TEST_F(PromptRequestTest, CancellingTheDialogInAnyWayAnswersCodeOne) {
-  AddSigner("a", "Первый Подписант");
-  AddSigner("b", "Второй Подписант");
+  addSigner("a", "Первый Подписант");
+  addSigner("b", "Второй Подписант");
   const struct {
     const char* how;
     nlohmann::json request;
@@ -207,85 +207,85 @@ TEST_F(PromptRequestTest, CancellingTheDialogInAnyWayAnswersCodeOne) {
   } cases[] = {
       {"Cancel button", PromptRequest(),
        [](WindowDriver& driver, unsigned long window) {
-         ClickButton(driver, window, kCancelFromRight);
+         clickButton(driver, window, kCancelFromRight);
        },
        "ERROR=1 (Ошибка запроса сертификата"},
       {"Escape", PromptRequest(),
-       [](WindowDriver& driver, unsigned long window) { driver.PressKeys(window, {"Escape"}); },
+       [](WindowDriver& driver, unsigned long window) { driver.pressKeys(window, {"Escape"}); },
        "ERROR=1 (Ошибка запроса сертификата"},
       {"window closed", PromptRequest(),
-       [](WindowDriver& driver, unsigned long window) { driver.Close(window); },
+       [](WindowDriver& driver, unsigned long window) { driver.close(window); },
        "ERROR=1 (Ошибка запроса сертификата"},
-      {"signing, Escape", SignRequest({SampleDocument(1)}, ""),
-       [](WindowDriver& driver, unsigned long window) { driver.PressKeys(window, {"Escape"}); },
+      {"signing, Escape", signRequest({SampleDocument(1)}, ""),
+       [](WindowDriver& driver, unsigned long window) { driver.pressKeys(window, {"Escape"}); },
        "ERROR=1 (ошибка подписания документа"},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.how);
-    session_.ClearLog();
+    session_.clearLog();
     EXPECT_EQ(AskWithDialog(row.request, row.script), ErrorOf(1));
-    const std::vector<std::string> log = session_.LogTexts();
-    EXPECT_TRUE(ContainsInOrder(
+    const std::vector<std::string> log = session_.logTexts();
+    EXPECT_TRUE(containsInOrder(
         log, {kCancelled, "ERROR=1 (<<< promptUserForCertificate", row.failure_line}));
-    EXPECT_EQ(CountLines(log, kNothingChosen), 0);
-    EXPECT_EQ(CountLines(log, "promptUserForCertificate: got certificate"), 0);
+    EXPECT_EQ(countLines(log, kNothingChosen), 0);
+    EXPECT_EQ(countLines(log, "promptUserForCertificate: got certificate"), 0);
   }
 }
 
 TEST_F(PromptRequestTest, AStoreWithNothingSuitableShowsTheDialogAndConfirmingChoosesNothing) {
   const CertOptions expired = Expired();
   const CertOptions not_for_signing = NotForSigning();
-  session_.AddCertificate(expired, TestStores::AddOptions().Stem("a"));
-  session_.AddCertificate(not_for_signing, TestStores::AddOptions().Stem("b"));
+  session_.addCertificate(expired, TestStores::AddOptions().withStem("a"));
+  session_.addCertificate(not_for_signing, TestStores::AddOptions().withStem("b"));
   const struct {
     const char* how;
     Script script;
   } cases[] = {
       {"OK button", kClickOk},
       {"Enter",
-       [](WindowDriver& driver, unsigned long window) { driver.PressKeys(window, {"Return"}); }},
+       [](WindowDriver& driver, unsigned long window) { driver.pressKeys(window, {"Return"}); }},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.how);
-    session_.ClearLog();
+    session_.clearLog();
     EXPECT_EQ(AskWithDialog(PromptRequest(), row.script), ErrorOf(1));
     EXPECT_TRUE(dialog_shown_);
-    const std::vector<std::string> log = session_.LogTexts();
-    EXPECT_TRUE(ContainsInOrder(log, {kNothingChosen, "ERROR=1 (<<< promptUserForCertificate",
+    const std::vector<std::string> log = session_.logTexts();
+    EXPECT_TRUE(containsInOrder(log, {kNothingChosen, "ERROR=1 (<<< promptUserForCertificate",
                                       "ERROR=1 (Ошибка запроса сертификата"}));
-    EXPECT_EQ(CountLines(log, kCancelled), 0);
+    EXPECT_EQ(countLines(log, kCancelled), 0);
   }
 }
 
 TEST_F(PromptRequestTest, OnlyStaticallySuitableCertificatesAreOfferedRevokedOnesAmongThem) {
   const CertOptions expired = Expired();
   const CertOptions not_for_signing = NotForSigning();
-  session_.AddCertificate(expired, TestStores::AddOptions().Stem("a"));
-  const Credential revoked = AddSigner("b", "Отозванный Подписант");
-  session_.stores().AddCrl(
-      "CA", session_.pki().MakeCrl(session_.pki().intermediate(), {{revoked.Serial(), 1}}),
+  session_.addCertificate(expired, TestStores::AddOptions().withStem("a"));
+  const Credential revoked = addSigner("b", "Отозванный Подписант");
+  session_.stores().addCrl(
+      "CA", session_.pki().makeCrl(session_.pki().intermediate(), {{revoked.serial(), 1}}),
       "intermediate");
-  session_.stores().Add(
-      "My", session_.pki().Issue(CertOptions(), session_.pki().CaWithKey(KeyType::kRsa)),
-      TestStores::AddOptions().Stem("c"));
-  session_.AddCertificate(not_for_signing, TestStores::AddOptions().Stem("d"));
+  session_.stores().add(
+      "My", session_.pki().issue(CertOptions(), session_.pki().caWithKey(KeyType::kRsa)),
+      TestStores::AddOptions().withStem("c"));
+  session_.addCertificate(not_for_signing, TestStores::AddOptions().withStem("d"));
   // The revoked certificate is the only row: the first and the last row are both it.
   for (const char* key : {"Home", "End"}) {
     SCOPED_TRACE(key);
     const nlohmann::json answer =
         AskWithDialog(PromptRequest(), [key](WindowDriver& driver, unsigned long window) {
-          driver.PressKeys(window, {key});
-          ClickButton(driver, window, kOkFromRight);
+          driver.pressKeys(window, {key});
+          clickButton(driver, window, kOkFromRight);
         });
-    EXPECT_EQ(ContentOf(answer).value("thumbprint", ""), PlatformHexText(revoked.Sha1()));
+    EXPECT_EQ(ContentOf(answer).value("thumbprint", ""), PlatformHexText(revoked.sha1()));
   }
 }
 
 TEST_F(PromptRequestTest, AnAbsentOrEmptyStoreNamePromptsFromMy) {
-  const Credential mine = AddSigner("a", "Мой Подписант");
+  const Credential mine = addSigner("a", "Мой Подписант");
   CertOptions options;
   options.subject = {{"CN", "Рабочий Подписант"}};
-  const Credential work = session_.AddCertificate(options, {}, "Work");
+  const Credential work = session_.addCertificate(options, {}, "Work");
   const struct {
     const char* what;
     nlohmann::json request;
@@ -298,17 +298,17 @@ TEST_F(PromptRequestTest, AnAbsentOrEmptyStoreNamePromptsFromMy) {
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
     const nlohmann::json content = ContentOf(AskWithDialog(row.request, kClickOk));
-    EXPECT_EQ(content.value("thumbprint", ""), PlatformHexText(row.expected->Sha1()));
+    EXPECT_EQ(content.value("thumbprint", ""), PlatformHexText(row.expected->sha1()));
   }
-  EXPECT_EQ(session_.Ask({{"actionCode", "promptCertificate"}, {"storeName", 5}}),
-            ErrorAnswer("type must be string, but is number"));
+  EXPECT_EQ(session_.ask({{"actionCode", "promptCertificate"}, {"storeName", 5}}),
+            errorAnswer("type must be string, but is number"));
 }
 
 TEST_F(PromptRequestTest, AnEmptyStoreAnswersThreeWithoutTheDialogLibrary) {
   // Without the dialog library in the runtime directory, 3 rather than 1003 shows that the
   // library was never loaded.
   RuntimeCopy runtime;
-  runtime.Remove(kDialogLibrary);
+  runtime.remove(kDialogLibrary);
   const struct {
     const char* what;
     nlohmann::json request;
@@ -317,60 +317,60 @@ TEST_F(PromptRequestTest, AnEmptyStoreAnswersThreeWithoutTheDialogLibrary) {
       {"prompt", PromptRequest(), "ERROR=3 (Ошибка запроса сертификата"},
       {"prompt from a store that does not exist", PromptRequest("Nowhere"),
        "ERROR=3 (Ошибка запроса сертификата"},
-      {"sign", SignRequest({SampleDocument(1)}, ""), "ERROR=3 (ошибка подписания документа"},
+      {"sign", signRequest({SampleDocument(1)}, ""), "ERROR=3 (ошибка подписания документа"},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
-    session_.ClearLog();
-    EXPECT_EQ(session_.Ask(row.request, runtime.host()), ErrorOf(3));
-    const std::vector<std::string> log = session_.LogTexts();
-    EXPECT_TRUE(ContainsInOrder(log, {">>> promptUserForCertificate",
+    session_.clearLog();
+    EXPECT_EQ(session_.ask(row.request, runtime.host()), ErrorOf(3));
+    const std::vector<std::string> log = session_.logTexts();
+    EXPECT_TRUE(containsInOrder(log, {">>> promptUserForCertificate",
                                       "ERROR=3 (promptUserForCertificate: has no certificates",
                                       "ERROR=3 (<<< promptUserForCertificate", row.failure_line}));
-    EXPECT_EQ(session_.LogText().find("can't load"), std::string::npos);
+    EXPECT_EQ(session_.logText().find("can't load"), std::string::npos);
   }
 }
 
 TEST_F(PromptRequestTest, LibraryFaultsAnswerWithTheirCodes) {
-  AddSigner("a", "Первый Подписант");
+  addSigner("a", "Первый Подписант");
   const struct {
     const char* what;
     std::function<void(const RuntimeCopy&)> change;
     int code;
     const char* trace;
   } cases[] = {
-      {"dialog library missing", [](const RuntimeCopy& runtime) { runtime.Remove(kDialogLibrary); },
+      {"dialog library missing", [](const RuntimeCopy& runtime) { runtime.remove(kDialogLibrary); },
        1003, "ERROR=1003 (promptUserForCertificate: can't load cryptdlg.dll"},
       {"dialog library without its entry point",
        [](const RuntimeCopy& runtime) {
-         runtime.Replace(kDialogLibrary,
+         runtime.replace(kDialogLibrary,
                          std::string(kStandInDir) + "/libstand_in_proxy_init_fails.so");
        },
        1004, "ERROR=1004 (promptUserForCertificate: can't bind CertSelectCertificate"},
       {"dialog confirms with an empty slot",
        [](const RuntimeCopy& runtime) {
-         runtime.Replace(kDialogLibrary, std::string(kStandInDir) + "/libstand_in_dialog.so");
+         runtime.replace(kDialogLibrary, std::string(kStandInDir) + "/libstand_in_dialog.so");
        },
        1, kNothingChosen},
       // The prompt does not use the signature library, but the engine needs it loaded.
       {"signature library missing",
-       [](const RuntimeCopy& runtime) { runtime.Remove("libQuilletProxy.so"); }, 105,
+       [](const RuntimeCopy& runtime) { runtime.remove("libQuilletProxy.so"); }, 105,
        "1) Initialization failed: 105"},
   };
   for (const auto& row : cases) {
     SCOPED_TRACE(row.what);
     RuntimeCopy runtime;
     row.change(runtime);
-    session_.ClearLog();
-    EXPECT_EQ(session_.Ask(PromptRequest(), runtime.host()), ErrorOf(row.code));
-    const std::vector<std::string> log = session_.LogTexts();
-    EXPECT_TRUE(ContainsInOrder(log, {">>> VektQuilletImpl::promptCertificate", row.trace}));
-    EXPECT_EQ(CountLines(log, "promptUserForCertificate: got certificate"), 0);
+    session_.clearLog();
+    EXPECT_EQ(session_.ask(PromptRequest(), runtime.host()), ErrorOf(row.code));
+    const std::vector<std::string> log = session_.logTexts();
+    EXPECT_TRUE(containsInOrder(log, {">>> VektQuilletImpl::promptCertificate", row.trace}));
+    EXPECT_EQ(countLines(log, "promptUserForCertificate: got certificate"), 0);
     if (row.code == 105) {
-      EXPECT_EQ(CountLines(log, ">>> promptUserForCertificate"), 0);
-      EXPECT_EQ(session_.LogText().find(kPromptFailed), std::string::npos);
+      EXPECT_EQ(countLines(log, ">>> promptUserForCertificate"), 0);
+      EXPECT_EQ(session_.logText().find(kPromptFailed), std::string::npos);
     } else {
-      EXPECT_TRUE(ContainsInOrder(
+      EXPECT_TRUE(containsInOrder(
           log, {"ERROR=" + std::to_string(row.code) + " (Ошибка запроса сертификата"}));
     }
   }

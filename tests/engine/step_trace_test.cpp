@@ -12,6 +12,8 @@
 #include "tests/support/test_stores.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 // True when `line` starts with `prefix` (error lines end with the code's message).

@@ -71,27 +71,27 @@ class VerifyRequestTest : public ::testing::Test {
   // The document signed by the host with the certificate of the user's "My" store.
   std::string SignedByHost(const Credential& signer, const std::string& document) {
     const nlohmann::json content =
-        ContentOf(session_.Ask(SignRequest({document}, signer.Sha1Hex())));
+        ContentOf(session_.ask(signRequest({document}, signer.sha1Hex())));
     return content.size() == 1 ? content[0].get<std::string>() : std::string();
   }
   // The template signed by xmlsec1 with the credential, whatever the certificate.
-  std::string SignedByTool(const Credential& signer, const std::string& template_xml = Template()) {
+  std::string SignedByTool(const Credential& signer, const std::string& templateXml = Template()) {
     std::string report;
-    const std::string signed_xml = SignWithXmlsec1(template_xml, signer, work_.path(), &report);
-    EXPECT_FALSE(signed_xml.empty()) << report;
-    return signed_xml;
+    const std::string signedXml = signWithXmlsec1(templateXml, signer, work_.path(), &report);
+    EXPECT_FALSE(signedXml.empty()) << report;
+    return signedXml;
   }
   // Asks one verification with a fresh log and returns the answer.
   nlohmann::json Verify(const std::string& document, const std::string& body = "") {
-    session_.ClearLog();
-    return session_.Ask(VerifyRequest(document, body));
+    session_.clearLog();
+    return session_.ask(verifyRequest(document, body));
   }
   // The library's trace lines from its "Verify" line to its closing line, both included;
   // xmlsec1's error reports ("[file (line) ...") among them are left out.
   std::vector<std::string> VerifyLines() const {
     std::vector<std::string> lines;
     bool inside = false;
-    for (const std::string& line : session_.LogTexts()) {
+    for (const std::string& line : session_.logTexts()) {
       inside = inside || line == "Verify";
       if (inside && line.rfind("[", 0) != 0) lines.push_back(line);
       if (inside && line.find("Verify: ") != std::string::npos) break;
@@ -106,10 +106,10 @@ class VerifyRequestTest : public ::testing::Test {
 TEST_F(VerifyRequestTest, DocumentsSignedByTheHostVerifyWithEveryAlgorithm) {
   for (KeyType type : {KeyType::kGost2001, KeyType::kGost2012_256, KeyType::kGost2012_512}) {
     SCOPED_TRACE(static_cast<int>(type));
-    const std::string signed_xml = SignedByHost(session_.AddSigner(type), SampleDocument(4));
-    ASSERT_FALSE(signed_xml.empty());
-    EXPECT_EQ(Verify(signed_xml), kSuccess);
-    EXPECT_TRUE(ContainsInOrder(session_.LogTexts(),
+    const std::string signedXml = SignedByHost(session_.addSigner(type), SampleDocument(4));
+    ASSERT_FALSE(signedXml.empty());
+    EXPECT_EQ(Verify(signedXml), kSuccess);
+    EXPECT_TRUE(containsInOrder(session_.logTexts(),
                                 {">>> VektQuilletImpl::verify", "Verify", "CertVerifyRevocation",
                                  "Verify: 0", "<<< VektQuilletImpl::verify"}));
     EXPECT_EQ(VerifyLines().size(), 2u + 2u);  // the check's two revocation lines
@@ -117,16 +117,16 @@ TEST_F(VerifyRequestTest, DocumentsSignedByTheHostVerifyWithEveryAlgorithm) {
 }
 
 TEST_F(VerifyRequestTest, DocumentsSignedByXmlsec1Verify) {
-  session_.TrustPki();
-  EXPECT_EQ(Verify(SignedByTool(session_.pki().Issue(CertOptions()))), kSuccess);
+  session_.trustPki();
+  EXPECT_EQ(Verify(SignedByTool(session_.pki().issue(CertOptions()))), kSuccess);
 }
 
 TEST_F(VerifyRequestTest, TheDocumentAndItsSignatureDecide) {
-  const std::string signed_xml = SignedByHost(session_.AddSigner(), SampleDocument(5));
+  const std::string signedXml = SignedByHost(session_.addSigner(), SampleDocument(5));
   // The same document signed once more: the host's second signature covers the first,
   // which then no longer matches; only the first is judged.
-  const std::string signed_twice = SignedByHost(session_.AddSigner(), signed_xml);
-  const Credential tool_signer = session_.pki().Issue(CertOptions());
+  const std::string signed_twice = SignedByHost(session_.addSigner(), signedXml);
+  const Credential tool_signer = session_.pki().issue(CertOptions());
   struct Case {
     const char* what;
     std::string document;
@@ -134,7 +134,7 @@ TEST_F(VerifyRequestTest, TheDocumentAndItsSignatureDecide) {
     std::string closing;
   };
   const std::vector<Case> cases = {
-      {"changed after signing", Replaced(signed_xml, "документ 5", "документ 6"), ErrorOf(217),
+      {"changed after signing", Replaced(signedXml, "документ 5", "документ 6"), ErrorOf(217),
        "ERROR=217 (Verify: 217)"},
       {"no signature", SampleDocument(5), ErrorOf(215), "ERROR=215 (Verify: 215)"},
       {"malformed", "<a><b></a>", ErrorOf(209), "ERROR=209 (Verify: 209)"},
@@ -162,29 +162,29 @@ TEST_F(VerifyRequestTest, TheDocumentAndItsSignatureDecide) {
 
 TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
   TestPki& pki = session_.pki();
-  session_.TrustPki();
+  session_.trustPki();
   CertOptions expired;
-  expired.not_before = -10 * kDay;
-  expired.not_after = -kDay;
-  const Credential expired_signer = pki.Issue(expired);
+  expired.notBefore = -10 * kDay;
+  expired.notAfter = -kDay;
+  const Credential expired_signer = pki.issue(expired);
   CertOptions not_yet_valid;
-  not_yet_valid.not_before = kDay;
-  not_yet_valid.not_after = 10 * kDay;
-  const Credential not_yet_valid_signer = pki.Issue(not_yet_valid);
+  not_yet_valid.notBefore = kDay;
+  not_yet_valid.notAfter = 10 * kDay;
+  const Credential not_yet_valid_signer = pki.issue(not_yet_valid);
 
   // Issued by CAs the user's CA store holds without any CRL of theirs (a GOST R 34.10-2012
   // 512 issuer would fail the algorithm check: its signature algorithm is not accepted).
-  const Credential& unlisted_ca = pki.CaWithKey(KeyType::kGost2001);
-  const Credential& rsa_ca = pki.CaWithKey(KeyType::kRsa);
-  session_.stores().Add("CA", unlisted_ca, TestStores::AddOptions().NoKey());
-  session_.stores().Add("CA", rsa_ca, TestStores::AddOptions().NoKey());
+  const Credential& unlisted_ca = pki.caWithKey(KeyType::kGost2001);
+  const Credential& rsa_ca = pki.caWithKey(KeyType::kRsa);
+  session_.stores().add("CA", unlisted_ca, TestStores::AddOptions().noKey());
+  session_.stores().add("CA", rsa_ca, TestStores::AddOptions().noKey());
 
-  const Credential revoked = session_.AddSigner();
+  const Credential revoked = session_.addSigner();
   const std::string revoked_signed = SignedByHost(revoked, SampleDocument(1));
-  session_.stores().AddCrl("CA", pki.MakeCrl(pki.intermediate(), {{revoked.Serial(), 1}}),
+  session_.stores().addCrl("CA", pki.makeCrl(pki.intermediate(), {{revoked.serial(), 1}}),
                            "intermediate");
-  const Credential no_crl = pki.Issue(CertOptions(), unlisted_ca);
-  const Credential rsa_issued = pki.Issue(CertOptions(), rsa_ca);
+  const Credential no_crl = pki.issue(CertOptions(), unlisted_ca);
+  const Credential rsa_issued = pki.issue(CertOptions(), rsa_ca);
 
   struct Case {
     const char* what;
@@ -199,7 +199,7 @@ TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
       {"expired, in KeyInfo only", SignedByTool(expired_signer), "", ErrorOf(7)},
       {"not yet valid, in KeyInfo only", SignedByTool(not_yet_valid_signer), "", ErrorOf(8)},
       {"expired, as the optional certificate", SignedByTool(expired_signer),
-       Base64(expired_signer.Der()), ErrorOf(7)},
+       Base64(expired_signer.der()), ErrorOf(7)},
       {"revoked for key compromise", revoked_signed, "", ErrorOf(13)},
       {"revocation unknown", SignedByTool(no_crl), "", kSuccess, "ERROR=11 (Verify: 11)"},
       {"non-GOST issuer", SignedByTool(rsa_issued), "", ErrorOf(5)},
@@ -216,12 +216,12 @@ TEST_F(VerifyRequestTest, TheSignersCertificateIsChecked) {
 
 TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
   TestPki& pki = session_.pki();
-  session_.TrustPki();
-  const Credential victim = pki.Issue(CertOptions());
-  const Credential attacker = pki.SelfSigned(CertOptions());
+  session_.trustPki();
+  const Credential victim = pki.issue(CertOptions());
+  const Credential attacker = pki.selfSigned(CertOptions());
   // The attacker's RSA key in KeyValue, the victim's trusted certificate beside it.
   CertOptions rsa;
-  rsa.key_type = KeyType::kRsa;
+  rsa.keyType = KeyType::kRsa;
   const std::string gost = "urn:ietf:params:xml:ns:cpxmlsec:algorithms:";
   const std::string rsa_template =
       Replaced(Replaced(Replaced(Template(), "<X509Data/>", "<KeyValue/>"),
@@ -229,8 +229,8 @@ TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
                         "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"),
                gost + "gostr34112012-256", "http://www.w3.org/2001/04/xmlenc#sha256");
   const std::string key_value =
-      Replaced(SignedByTool(pki.SelfSigned(rsa), rsa_template), "</KeyInfo>",
-               "<X509Data><X509Certificate>" + Base64(victim.Der()) +
+      Replaced(SignedByTool(pki.selfSigned(rsa), rsa_template), "</KeyInfo>",
+               "<X509Data><X509Certificate>" + Base64(victim.der()) +
                    "</X509Certificate></X509Data>"
                    "</KeyInfo>");
   EXPECT_EQ(Verify(key_value), ErrorOf(216));
@@ -262,8 +262,8 @@ TEST_F(VerifyRequestTest, ForgedDocumentsAreRefused) {
   with_nul += '\0';
   with_nul += "<Заявление>другое</Заявление>";
   EXPECT_EQ(Verify(with_nul), ErrorOf(209));
-  const Credential signer = session_.AddSigner();
-  EXPECT_EQ(session_.Ask(SignRequest({with_nul}, signer.Sha1Hex())), ErrorOf(209));
+  const Credential signer = session_.addSigner();
+  EXPECT_EQ(session_.ask(signRequest({with_nul}, signer.sha1Hex())), ErrorOf(209));
 }
 
 TEST_F(VerifyRequestTest, AChainOutsideTheUsersStoresNeedsTheOptionalCertificate) {
@@ -280,23 +280,23 @@ TEST_F(VerifyRequestTest, AChainOutsideTheUsersStoresNeedsTheOptionalCertificate
     SCOPED_TRACE(c.what);
     HostSession session;
     if (c.trust_root) {
-      session.stores().Add("Root", session.pki().root(), TestStores::AddOptions().NoKey());
+      session.stores().add("Root", session.pki().root(), TestStores::AddOptions().noKey());
     }
     if (c.list_issuer) {
-      session.stores().Add("CA", session.pki().intermediate(), TestStores::AddOptions().NoKey());
+      session.stores().add("CA", session.pki().intermediate(), TestStores::AddOptions().noKey());
     }
-    const Credential signer = session.pki().Issue(CertOptions());
-    const std::string signed_xml = SignedByTool(signer);
-    EXPECT_EQ(session.Ask(VerifyRequest(signed_xml)), ErrorOf(216));
+    const Credential signer = session.pki().issue(CertOptions());
+    const std::string signedXml = SignedByTool(signer);
+    EXPECT_EQ(session.ask(verifyRequest(signedXml)), ErrorOf(216));
     // Given as the request's certificate it is a known key; its revocation cannot be
     // checked, which passes.
-    EXPECT_EQ(session.Ask(VerifyRequest(signed_xml, Base64(signer.Der()))), kSuccess);
+    EXPECT_EQ(session.ask(verifyRequest(signedXml, Base64(signer.der()))), kSuccess);
   }
 }
 
 TEST_F(VerifyRequestTest, TheOptionalCertificateIsOnlyEverAWarning) {
-  const Credential signer = session_.AddSigner();
-  const std::string signed_xml = SignedByHost(signer, SampleDocument(2));
+  const Credential signer = session_.addSigner();
+  const std::string signedXml = SignedByHost(signer, SampleDocument(2));
   struct Case {
     const char* what;
     std::string body;
@@ -308,12 +308,12 @@ TEST_F(VerifyRequestTest, TheOptionalCertificateIsOnlyEverAWarning) {
        Base64(Bytes{'n', 'o', 't', ' ', 'a', ' ', 'c', 'e', 'r', 't'}),
        {}},
       {"another certificate",
-       Base64(session_.pki().Issue(CertOptions()).Der()),
+       Base64(session_.pki().issue(CertOptions()).der()),
        {"optional certificate has been loaded"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(Verify(signed_xml, c.body), kSuccess);
+    EXPECT_EQ(Verify(signedXml, c.body), kSuccess);
     std::vector<std::string> lines = VerifyLines();
     ASSERT_GE(lines.size(), 2u);
     const std::vector<std::string> between(lines.begin() + 1,
@@ -323,34 +323,34 @@ TEST_F(VerifyRequestTest, TheOptionalCertificateIsOnlyEverAWarning) {
   }
 
   // Absent and empty alike: nothing between the library's first line and the check.
-  nlohmann::json empty = VerifyRequest(signed_xml);
+  nlohmann::json empty = verifyRequest(signedXml);
   empty["certificateBody"] = "";
-  session_.ClearLog();
-  EXPECT_EQ(session_.AskAll({VerifyRequest(signed_xml), empty}),
+  session_.clearLog();
+  EXPECT_EQ(session_.askAll({verifyRequest(signedXml), empty}),
             (std::vector<nlohmann::json>{kSuccess, kSuccess}));
-  const std::vector<std::string> log = session_.LogTexts();
-  EXPECT_EQ(CountLines(log, "Verify: 0"), 2);
-  EXPECT_EQ(CountLines(log, "ERROR=2 ("), 0);
-  EXPECT_EQ(CountLines(log, "optional certificate"), 0);
+  const std::vector<std::string> log = session_.logTexts();
+  EXPECT_EQ(countLines(log, "Verify: 0"), 2);
+  EXPECT_EQ(countLines(log, "ERROR=2 ("), 0);
+  EXPECT_EQ(countLines(log, "optional certificate"), 0);
 
   // A document whose KeyInfo is gone verifies with its signer's certificate alone.
-  const std::string bare = WithoutKeyInfo(signed_xml);
+  const std::string bare = WithoutKeyInfo(signedXml);
   EXPECT_EQ(Verify(bare), ErrorOf(216));
-  EXPECT_EQ(Verify(bare, Base64(signer.Der())), kSuccess);
-  EXPECT_EQ(Verify(bare, Base64(session_.pki().Issue(CertOptions()).Der())), ErrorOf(217));
+  EXPECT_EQ(Verify(bare, Base64(signer.der())), kSuccess);
+  EXPECT_EQ(Verify(bare, Base64(session_.pki().issue(CertOptions()).der())), ErrorOf(217));
 }
 
 TEST_F(VerifyRequestTest, WithoutTheSignatureLibraryNothingIsVerified) {
-  const std::string signed_xml = SignedByHost(session_.AddSigner(), SampleDocument(3));
+  const std::string signedXml = SignedByHost(session_.addSigner(), SampleDocument(3));
   RuntimeCopy runtime;
-  runtime.Remove("libQuilletProxy.so");
-  session_.ClearLog();
-  EXPECT_EQ(session_.Ask(VerifyRequest(signed_xml), runtime.host()), ErrorOf(105));
-  const std::vector<std::string> log = session_.LogTexts();
-  EXPECT_TRUE(ContainsInOrder(log, {"Initialization: 105 (", ">>> VektQuilletImpl::verify",
+  runtime.remove("libQuilletProxy.so");
+  session_.clearLog();
+  EXPECT_EQ(session_.ask(verifyRequest(signedXml), runtime.host()), ErrorOf(105));
+  const std::vector<std::string> log = session_.logTexts();
+  EXPECT_TRUE(containsInOrder(log, {"Initialization: 105 (", ">>> VektQuilletImpl::verify",
                                     "<<< VektQuilletImpl::verify"}));
-  EXPECT_EQ(CountLines(log, "Verify"), 0);
-  EXPECT_EQ(CountLines(log, "CertVerifyRevocation"), 0);
+  EXPECT_EQ(countLines(log, "Verify"), 0);
+  EXPECT_EQ(countLines(log, "CertVerifyRevocation"), 0);
 }
 
 }  // namespace

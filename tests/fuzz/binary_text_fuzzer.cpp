@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr DWORD kFormats[] = {CRYPT_STRING_HEX,

@@ -33,9 +33,9 @@ void silenceHostLog(const std::string& home) {
 // unencrypted).
 void saveCredential(const std::string& directory, const std::string& name,
                     const test::Credential& credential) {
-  test::WriteFileBytes(directory + "/" + name + ".der", credential.Der());
-  test::WriteFileBytes(directory + "/" + name + ".key",
-                       test::TestPki::KeyPem(credential.key.get(), ""));
+  test::writeFileOrFail(directory + "/" + name + ".der", credential.der());
+  test::writeFileOrFail(directory + "/" + name + ".key",
+                        test::TestPki::keyPem(credential.key.get(), ""));
 }
 
 test::Credential loadCredential(const std::string& directory, const std::string& name) {
@@ -60,7 +60,7 @@ FuzzWorld::FuzzWorld() {
   // fuzzer can sign with.)
   const std::string none = stores.home() + "/no-default-certificates";
   mkdir(none.c_str(), 0700);
-  test::WriteFileBytes(none + "/bundle.pem", std::string());
+  test::writeFileOrFail(none + "/bundle.pem", std::string());
   setenv("SSL_CERT_FILE", (none + "/bundle.pem").c_str(), 1);
   setenv("SSL_CERT_DIR", none.c_str(), 1);
   const char* saved = std::getenv("QUILLET_FUZZ_WORLD");
@@ -74,10 +74,10 @@ FuzzWorld::FuzzWorld() {
     root = pki.root();
     intermediate = pki.intermediate();
     test::CertOptions options;
-    signer = pki.Issue(options);
-    options.key_type = test::KeyType::kGost2012_512;
+    signer = pki.issue(options);
+    options.keyType = test::KeyType::kGost2012_512;
     options.subject = {{"CN", "Quillet Fuzz PIN Signer"}};
-    pinSigner = pki.Issue(options);
+    pinSigner = pki.issue(options);
     if (!signer.cert || !signer.key || !pinSigner.cert || !pinSigner.key) {
       setupFailed("no GOST certificates (is the GOST engine installed?)");
     }
@@ -86,10 +86,10 @@ FuzzWorld::FuzzWorld() {
       for (int at = 0; at < 4; ++at) saveCredential(directory, names[at], *credentials[at]);
     }
   }
-  stores.Add("My", signer);
-  stores.Add("My", pinSigner, test::TestStores::AddOptions().Pin(kSignerPin));
-  stores.Add("Root", root, test::TestStores::AddOptions().NoKey());
-  stores.Add("CA", intermediate, test::TestStores::AddOptions().NoKey());
+  stores.add("My", signer);
+  stores.add("My", pinSigner, test::TestStores::AddOptions().withPin(kSignerPin));
+  stores.add("Root", root, test::TestStores::AddOptions().noKey());
+  stores.add("CA", intermediate, test::TestStores::AddOptions().noKey());
   silenceHostLog(stores.home());
 }
 
@@ -119,8 +119,8 @@ void initializeProxy() {
 
 std::string signedDocument(const test::Credential& credential, const std::string& pin,
                            const std::string& document) {
-  test::Certificate certificate(
-      test::StoredCertificate(world().stores, credential, test::TestStores::AddOptions().Pin(pin)));
+  test::Certificate certificate(test::StoredCertificate(
+      world().stores, credential, test::TestStores::AddOptions().withPin(pin)));
   const std::wstring widePin = test::Wide(pin);
   _xmlSecKey* key = nullptr;
   _xmlNode* made = nullptr;

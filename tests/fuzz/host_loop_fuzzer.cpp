@@ -22,6 +22,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 // A message as the browser frames it: 4-byte little-endian length, then the body.
 std::string framed(const nlohmann::json& request) {
   const std::string body = request.dump();
@@ -41,8 +43,8 @@ void writeSeeds() {
       quillet::fuzz::signedDocument(world.pinSigner, quillet::fuzz::kSignerPin, document);
   quillet::fuzz::proxy().shutdown();  // the host's engine initialises it for each request
 
-  const std::string thumbprint = world.signer.Sha1Hex();
-  const std::string pinThumbprint = world.pinSigner.Sha1Hex();
+  const std::string thumbprint = world.signer.sha1Hex();
+  const std::string pinThumbprint = world.pinSigner.sha1Hex();
   writeGeneratedSeed("sign", framed({{"actionCode", "sign"},
                                      {"xmls", {document, "<r/>"}},
                                      {"thumbprint", thumbprint},
@@ -60,7 +62,7 @@ void writeSeeds() {
   writeGeneratedSeed("verify-with-certificate",
                      framed({{"actionCode", "verify"},
                              {"xml", signedByPin},
-                             {"certificateBody", quillet::test::Base64(world.pinSigner.Der())}}));
+                             {"certificateBody", quillet::test::Base64(world.pinSigner.der())}}));
   writeGeneratedSeed(
       "session",
       framed({{"actionCode", "getVersion"}}) +

@@ -21,8 +21,8 @@ struct Signer {
 Signer signerFor(const quillet::test::Credential& credential, const wchar_t* pin) {
   quillet::test::Certificate certificate(quillet::test::StoredCertificate(
       quillet::fuzz::world().stores, credential,
-      quillet::test::TestStores::AddOptions().Pin(pin[0] != L'\0' ? quillet::fuzz::kSignerPin
-                                                                  : "")));
+      quillet::test::TestStores::AddOptions().withPin(pin[0] != L'\0' ? quillet::fuzz::kSignerPin
+                                                                      : "")));
   Signer signer;
   if (!certificate ||
       proxy().prepare_key(quillet::fuzz::dropTrace, &signer.key, certificate.get(), pin) != 0 ||

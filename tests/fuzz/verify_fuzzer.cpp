@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 using quillet::fuzz::dropTrace;
 using quillet::fuzz::proxy;
 using quillet::fuzz::signedDocument;
@@ -27,7 +29,7 @@ void writeSeeds() {
   const std::string withId =
       "<doc><part Id=\"p1\">covered</part><!-- comment --><![CDATA[x<y]]></doc>";
   writeGeneratedSeed("signed-with-ids", signedDocument(world.signer, "", withId));
-  writeGeneratedSeed("cert-and-signed", "CERT:" + quillet::test::Base64(world.signer.Der()) + "\n" +
+  writeGeneratedSeed("cert-and-signed", "CERT:" + quillet::test::Base64(world.signer.der()) + "\n" +
                                             signedDocument(world.signer, "", plain));
 }
 }  // namespace

@@ -7,6 +7,8 @@
 #include "host/escaped_value.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 TEST(EscapedValue, EscapesControlsAndLineSeparatorsOnly) {

@@ -16,6 +16,8 @@
 #include "tests/support/temp_dir.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 // A stream that delivers bytes, then either ends or fails; or that fails every write.

@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace quillet::host;
+
 // Makes JSON-like texts: mostly valid documents with escapes, surrogate escapes (paired,
 // lone, reversed), raw UTF-8 of every length, malformed UTF-8, control characters, big and
 // odd numbers, repeated keys and deep nesting; then, for some, one damage (a cut, a byte

@@ -10,6 +10,8 @@
 #include "host/parse_error_text.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 TEST(CompactJson, IsTheLibrarysSerialisation) {

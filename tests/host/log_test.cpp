@@ -12,6 +12,8 @@
 #include "tests/support/temp_dir.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 class LogTest : public ::testing::Test {

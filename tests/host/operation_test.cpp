@@ -12,6 +12,8 @@
 #include "tests/support/log_files.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 // Returns the compact answer text that request (JSON text) gets.

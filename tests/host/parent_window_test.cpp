@@ -7,6 +7,8 @@
 #include <vector>
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 std::int32_t handleFrom(std::vector<std::string> arguments) {

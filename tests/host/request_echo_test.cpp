@@ -7,6 +7,8 @@
 #include "host/request_echo.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 // What the echo must equal: a masked copy serialised by the library.

@@ -7,6 +7,8 @@
 #include "host/text_conversion.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 TEST(ResultMessage, GivesEachCodeItsMessage) {

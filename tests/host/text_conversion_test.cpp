@@ -11,6 +11,8 @@
 #include "platform/win32.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 struct RoundTrip {

@@ -10,6 +10,8 @@
 #include "tests/support/log_files.h"
 
 namespace quillet::test {
+
+using namespace quillet::host;
 namespace {
 
 class TraceTest : public ::testing::Test {

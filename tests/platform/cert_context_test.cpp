@@ -45,10 +45,10 @@ TEST(CertContext, InfoCarriesAlgorithmsOfEveryKeyType) {
                {KeyType::kRsa, "1.2.840.113549.1.1.1"}};
   for (const auto& row : cases) {
     CertOptions options;
-    options.key_type = row.key;
+    options.keyType = row.key;
     // Issued by a 512-bit CA: the signature algorithm is the issuer's, not the key's.
-    const Credential leaf = pki.Issue(options, pki.CaWithKey(KeyType::kGost2012_512));
-    PCCERT_CONTEXT context = Create(leaf.Der());
+    const Credential leaf = pki.issue(options, pki.caWithKey(KeyType::kGost2012_512));
+    PCCERT_CONTEXT context = Create(leaf.der());
     ASSERT_NE(context, nullptr);
     EXPECT_STREQ(context->pCertInfo->SubjectPublicKeyInfo.Algorithm.pszObjId, row.key_oid);
     EXPECT_STREQ(context->pCertInfo->SignatureAlgorithm.pszObjId, "1.2.643.7.1.1.3.3");
@@ -61,11 +61,11 @@ TEST(CertContext, InfoCarriesNamesSerialValidityAndExtensions) {
   TestPki pki;
   CertOptions options;
   options.serial = 0x0102A3;
-  options.not_before = -1000;
-  options.not_after = 5000;
-  options.crl_url = "http://127.0.0.1:1/ca.crl";
-  const Credential leaf = pki.Issue(options);
-  PCCERT_CONTEXT context = Create(leaf.Der());
+  options.notBefore = -1000;
+  options.notAfter = 5000;
+  options.crlUrl = "http://127.0.0.1:1/ca.crl";
+  const Credential leaf = pki.issue(options);
+  PCCERT_CONTEXT context = Create(leaf.der());
   ASSERT_NE(context, nullptr);
   const CERT_INFO& info = *context->pCertInfo;
   EXPECT_EQ(info.dwVersion, static_cast<DWORD>(CERT_V3));
@@ -83,14 +83,14 @@ TEST(CertContext, InfoCarriesNamesSerialValidityAndExtensions) {
   EXPECT_STREQ(info.rgExtension[3].pszObjId, szOID_CRL_DIST_POINTS);
   EXPECT_FALSE(info.rgExtension[3].fCritical);
   EXPECT_EQ(Bytes(context->pbCertEncoded, context->pbCertEncoded + context->cbCertEncoded),
-            leaf.Der());
+            leaf.der());
   EXPECT_EQ(context->hCertStore, nullptr);
   CertFreeCertificateContext(context);
 }
 
 TEST(CertContext, CreationRefusesWhatIsNotOneCertificate) {
   TestPki pki;
-  Bytes der = pki.Issue(CertOptions()).Der();
+  Bytes der = pki.issue(CertOptions()).der();
   Bytes cut(der.begin(), der.end() - 10);
   Bytes trailing = der;
   trailing.push_back(0);
@@ -110,8 +110,8 @@ TEST(CertContext, CreationRefusesWhatIsNotOneCertificate) {
 
 TEST(CertContext, PropertySizesFollowTheWindowsRules) {
   TestPki pki;
-  const Credential leaf = pki.Issue(CertOptions());
-  PCCERT_CONTEXT context = Create(leaf.Der());
+  const Credential leaf = pki.issue(CertOptions());
+  PCCERT_CONTEXT context = Create(leaf.der());
   DWORD size = 0;
   EXPECT_TRUE(CertGetCertificateContextProperty(context, CERT_SHA1_HASH_PROP_ID, nullptr, &size));
   EXPECT_EQ(size, 20u);
@@ -124,7 +124,7 @@ TEST(CertContext, PropertySizesFollowTheWindowsRules) {
   size = sizeof(hash);
   EXPECT_TRUE(CertGetCertificateContextProperty(context, CERT_SHA1_HASH_PROP_ID, hash, &size));
   EXPECT_EQ(size, 20u);
-  EXPECT_EQ(Bytes(hash, hash + 20), leaf.Sha1());
+  EXPECT_EQ(Bytes(hash, hash + 20), leaf.sha1());
   // No friendly name on a context made from DER; unknown properties are absent.
   for (DWORD property : {static_cast<DWORD>(CERT_FRIENDLY_NAME_PROP_ID), 999u}) {
     EXPECT_FALSE(CertGetCertificateContextProperty(context, property, nullptr, &size));
@@ -136,9 +136,9 @@ TEST(CertContext, PropertySizesFollowTheWindowsRules) {
 TEST(CertContext, StoreGivesFriendlyNameAndKeyContainer) {
   TestStores stores;
   TestPki pki;
-  const Credential leaf = pki.Issue(CertOptions());
+  const Credential leaf = pki.issue(CertOptions());
   const std::string stem =
-      stores.Add("My", leaf, TestStores::AddOptions().FriendlyName("Подпись для тестов"));
+      stores.add("My", leaf, TestStores::AddOptions().withFriendlyName("Подпись для тестов"));
   HCERTSTORE store =
       CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                     CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My");
@@ -162,7 +162,7 @@ TEST(CertContext, StoreGivesFriendlyNameAndKeyContainer) {
   ASSERT_TRUE(
       CertGetCertificateContextProperty(context, CERT_KEY_PROV_INFO_PROP_ID, buffer.data(), &size));
   const auto* info = reinterpret_cast<const CRYPT_KEY_PROV_INFO*>(buffer.data());
-  const std::string expected = stores.StoreDir("My") + "/" + stem + ".key";
+  const std::string expected = stores.storeDir("My") + "/" + stem + ".key";
   EXPECT_EQ(std::wstring(info->pwszContainerName), std::wstring(expected.begin(), expected.end()));
   EXPECT_STREQ(info->pwszProvName, QUILLET_KEY_PROVIDER_NAME_W);
   EXPECT_EQ(info->dwKeySpec, static_cast<DWORD>(AT_KEYEXCHANGE));
@@ -172,7 +172,7 @@ TEST(CertContext, StoreGivesFriendlyNameAndKeyContainer) {
 
 TEST(CertContext, DuplicateKeepsACreatedContextAlive) {
   TestPki pki;
-  const Bytes der = pki.Issue(CertOptions()).Der();
+  const Bytes der = pki.issue(CertOptions()).der();
   PCCERT_CONTEXT context = Create(der);
   PCCERT_CONTEXT copy = CertDuplicateCertificateContext(context);
   EXPECT_EQ(copy, context);

@@ -19,7 +19,7 @@ std::wstring NameOf(PCCERT_CONTEXT context, DWORD type, DWORD flags = 0, void* p
 }
 
 PCCERT_CONTEXT Create(const Credential& credential) {
-  const Bytes der = credential.Der();
+  const Bytes der = credential.der();
   return CertCreateCertificateContext(X509_ASN_ENCODING, der.data(),
                                       static_cast<DWORD>(der.size()));
 }
@@ -29,7 +29,7 @@ TEST(CertName, FriendlyDisplayFallsBackThroughTheSubject) {
   using Subject = std::vector<std::pair<std::string, std::string>>;
   const struct {
     Subject subject;
-    std::string alt_email;
+    std::string altEmail;
     std::wstring expected;
   } cases[] = {
       {{{"C", "RU"}, {"O", "ООО Ромашка"}, {"CN", "Иванов Иван"}}, "", L"Иванов Иван"},
@@ -44,8 +44,8 @@ TEST(CertName, FriendlyDisplayFallsBackThroughTheSubject) {
   for (const auto& row : cases) {
     CertOptions options;
     options.subject = row.subject;
-    options.alt_email = row.alt_email;
-    PCCERT_CONTEXT context = Create(pki.Issue(options));
+    options.altEmail = row.altEmail;
+    PCCERT_CONTEXT context = Create(pki.issue(options));
     ASSERT_NE(context, nullptr);
     EXPECT_EQ(NameOf(context, CERT_NAME_FRIENDLY_DISPLAY_TYPE), row.expected);
     EXPECT_EQ(NameOf(context, CERT_NAME_SIMPLE_DISPLAY_TYPE), row.expected);
@@ -56,7 +56,8 @@ TEST(CertName, FriendlyDisplayFallsBackThroughTheSubject) {
 TEST(CertName, FriendlyNamePropertyComesFirstForTheSubjectOnly) {
   TestStores stores;
   TestPki pki;
-  stores.Add("My", pki.Issue(CertOptions()), TestStores::AddOptions().FriendlyName("Моя подпись"));
+  stores.add("My", pki.issue(CertOptions()),
+             TestStores::AddOptions().withFriendlyName("Моя подпись"));
   HCERTSTORE store =
       CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                     CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My");
@@ -77,7 +78,7 @@ TEST(CertName, SizeCountsTheNulAndShortBuffersAreCut) {
   TestPki pki;
   CertOptions options;
   options.subject = {{"CN", "Петров"}};
-  PCCERT_CONTEXT context = Create(pki.Issue(options));
+  PCCERT_CONTEXT context = Create(pki.issue(options));
   EXPECT_EQ(CertGetNameStringW(context, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr, nullptr, 0),
             7u);
   wchar_t buffer[8] = {L'#', L'#', L'#', L'#', L'#', L'#', L'#', L'#'};
@@ -89,7 +90,7 @@ TEST(CertName, SizeCountsTheNulAndShortBuffersAreCut) {
   EXPECT_EQ(std::wstring(buffer), L"Пет");
   // No name at all: 1 and an empty string.
   options.subject = {};
-  PCCERT_CONTEXT nameless = Create(pki.Issue(options));
+  PCCERT_CONTEXT nameless = Create(pki.issue(options));
   EXPECT_EQ(CertGetNameStringW(nameless, CERT_NAME_FRIENDLY_DISPLAY_TYPE, 0, nullptr, buffer, 8),
             1u);
   EXPECT_EQ(buffer[0], L'\0');
@@ -101,10 +102,10 @@ TEST(CertName, EmailPrefersTheAlternativeName) {
   TestPki pki;
   CertOptions options;
   options.subject = {{"CN", "Signer"}, {"emailAddress", "subject@example.ru"}};
-  PCCERT_CONTEXT with_attribute = Create(pki.Issue(options));
+  PCCERT_CONTEXT with_attribute = Create(pki.issue(options));
   EXPECT_EQ(NameOf(with_attribute, CERT_NAME_EMAIL_TYPE), L"subject@example.ru");
-  options.alt_email = "alt@example.ru";
-  PCCERT_CONTEXT with_both = Create(pki.Issue(options));
+  options.altEmail = "alt@example.ru";
+  PCCERT_CONTEXT with_both = Create(pki.issue(options));
   EXPECT_EQ(NameOf(with_both, CERT_NAME_EMAIL_TYPE), L"alt@example.ru");
   CertFreeCertificateContext(with_attribute);
   CertFreeCertificateContext(with_both);

@@ -36,7 +36,7 @@ std::string CrlPem(const Bytes& der) {
 class Context {
  public:
   explicit Context(const Credential& credential) {
-    const Bytes der = credential.Der();
+    const Bytes der = credential.der();
     context_ =
         CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
     EXPECT_NE(context_, nullptr);
@@ -54,14 +54,14 @@ class CertVerifyRevocationTest : public testing::Test {
  protected:
   void SetUp() override {
     setenv("no_proxy", "127.0.0.1", 1);  // the loopback server is reached directly
-    stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
-    stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
+    stores_.add("Root", pki_.root(), TestStores::AddOptions().noKey());
+    stores_.add("CA", pki_.intermediate(), TestStores::AddOptions().noKey());
   }
 
-  Credential Leaf(const std::string& crl_url = "") {
+  Credential Leaf(const std::string& crlUrl = "") {
     CertOptions options;
-    options.crl_url = crl_url;
-    return pki_.Issue(options);
+    options.crlUrl = crlUrl;
+    return pki_.issue(options);
   }
 
   // Asks about one certificate the way the certificate check does; fills status_.
@@ -91,7 +91,7 @@ class CertVerifyRevocationTest : public testing::Test {
 TEST_F(CertVerifyRevocationTest, StoreCrlThatDoesNotListTheCertificateClearsIt) {
   const Credential leaf = Leaf();
   const Credential other = Leaf();
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {{other.Serial(), 1}}), "issuing");
+  stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {{other.serial(), 1}}), "issuing");
   SetLastError(1234);
   EXPECT_TRUE(Verify(leaf));
   EXPECT_EQ(status_.dwError, 0u);
@@ -117,7 +117,7 @@ TEST_F(CertVerifyRevocationTest, ListedCertificateIsRevokedWithTheReasonOfItsEnt
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << "CRL entry reason " << c.entry_reason);
     const Credential leaf = Leaf();
-    stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {{leaf.Serial(), c.entry_reason}}),
+    stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {{leaf.serial(), c.entry_reason}}),
                    "issuing");
     EXPECT_FALSE(Verify(leaf));
     EXPECT_EQ(status_.dwError, CRYPT_E_REVOKED);
@@ -129,9 +129,9 @@ TEST_F(CertVerifyRevocationTest, ListedCertificateIsRevokedWithTheReasonOfItsEnt
 
 TEST_F(CertVerifyRevocationTest, PemCrlInTheRootStoreCounts) {
   const Credential leaf = Leaf();
-  stores_.AddCrl("Root", {}, "placeholder");  // an empty .crl file is no CRL and no harm
-  WriteFileBytes(stores_.StoreDir("Root") + "/issuing.CRL",
-                 CrlPem(pki_.MakeCrl(pki_.intermediate(), {{leaf.Serial(), 4}})));
+  stores_.addCrl("Root", {}, "placeholder");  // an empty .crl file is no CRL and no harm
+  writeFileOrFail(stores_.storeDir("Root") + "/issuing.CRL",
+                  CrlPem(pki_.makeCrl(pki_.intermediate(), {{leaf.serial(), 4}})));
   EXPECT_FALSE(Verify(leaf));
   EXPECT_EQ(status_.dwReason, static_cast<DWORD>(CRL_REASON_SUPERSEDED));
 }
@@ -142,9 +142,9 @@ TEST_F(CertVerifyRevocationTest, CrlsThatCannotBeTrustedAreNoCrlAtAll) {
   CertOptions no_crl_sign;
   no_crl_sign.ca = true;
   no_crl_sign.subject = {{"CN", "Quillet Test CA without CRL signing"}};
-  no_crl_sign.key_usage = kDigitalSignature | kKeyCertSign;
-  const Credential limited_ca = pki_.Issue(no_crl_sign, pki_.root());
-  stores_.Add("CA", limited_ca, TestStores::AddOptions().NoKey());
+  no_crl_sign.keyUsage = kDigitalSignature | kKeyCertSign;
+  const Credential limited_ca = pki_.issue(no_crl_sign, pki_.root());
+  stores_.add("CA", limited_ca, TestStores::AddOptions().noKey());
 
   const struct {
     const char* what;
@@ -153,31 +153,31 @@ TEST_F(CertVerifyRevocationTest, CrlsThatCannotBeTrustedAreNoCrlAtAll) {
   } cases[] = {
       {"expired", &pki_.intermediate(),
        [&](long serial) {
-         return pki_.MakeCrl(pki_.intermediate(), {{serial, 1}}, -2 * kDay, -kDay);
+         return pki_.makeCrl(pki_.intermediate(), {{serial, 1}}, -2 * kDay, -kDay);
        }},
       {"not yet issued", &pki_.intermediate(),
        [&](long serial) {
-         return pki_.MakeCrl(pki_.intermediate(), {{serial, 1}}, 3600, 2 * kDay);
+         return pki_.makeCrl(pki_.intermediate(), {{serial, 1}}, 3600, 2 * kDay);
        }},
       {"signed by a key of the same name", &pki_.intermediate(),
        [&](long serial) {
-         return stranger.MakeCrl(stranger.intermediate(), {{serial, 1}});
+         return stranger.makeCrl(stranger.intermediate(), {{serial, 1}});
        }},
       {"issued by another CA", &pki_.intermediate(),
        [&](long serial) {
-         return pki_.MakeCrl(pki_.root(), {{serial, 1}});
+         return pki_.makeCrl(pki_.root(), {{serial, 1}});
        }},
       {"issuer may not sign CRLs", &limited_ca,
        [&](long serial) {
-         return pki_.MakeCrl(limited_ca, {{serial, 1}});
+         return pki_.makeCrl(limited_ca, {{serial, 1}});
        }},
       {"not a CRL", &pki_.intermediate(),
        [&](long) { return Bytes{'n', 'o', 't', ' ', 'a', ' ', 'c', 'r', 'l'}; }},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const Credential leaf = pki_.Issue(CertOptions(), *c.issuer);
-    stores_.AddCrl("CA", c.crl(leaf.Serial()), "only");
+    const Credential leaf = pki_.issue(CertOptions(), *c.issuer);
+    stores_.addCrl("CA", c.crl(leaf.serial()), "only");
     EXPECT_FALSE(Verify(leaf));
     ExpectNotChecked(CRYPT_E_NO_REVOCATION_CHECK);
   }
@@ -189,13 +189,13 @@ TEST_F(CertVerifyRevocationTest, WithoutCrlOrIssuerRevocationIsNotChecked) {
   ExpectNotChecked(CRYPT_E_NO_REVOCATION_CHECK);
 
   // A valid CRL is of no use while the issuer is nowhere to be found.
-  const Credential orphan = pki_.Issue(CertOptions(), pki_.CaWithKey(KeyType::kGost2001));
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.CaWithKey(KeyType::kGost2001), {}), "gost2001");
+  const Credential orphan = pki_.issue(CertOptions(), pki_.caWithKey(KeyType::kGost2001));
+  stores_.addCrl("CA", pki_.makeCrl(pki_.caWithKey(KeyType::kGost2001), {}), "gost2001");
   EXPECT_FALSE(Verify(orphan));
   ExpectNotChecked(CRYPT_E_NO_REVOCATION_CHECK);
 
   // Named by the caller, the issuer is found and its CRL counts.
-  Context issuer(pki_.CaWithKey(KeyType::kGost2001));
+  Context issuer(pki_.caWithKey(KeyType::kGost2001));
   CERT_REVOCATION_PARA para{};
   para.cbSize = sizeof para;
   para.pIssuerCert = issuer.get();
@@ -204,53 +204,53 @@ TEST_F(CertVerifyRevocationTest, WithoutCrlOrIssuerRevocationIsNotChecked) {
 
 TEST_F(CertVerifyRevocationTest, DistributionPointServesTheCrl) {
   LoopbackHttpServer server;
-  const Credential good = Leaf(server.Url("/issuing.crl"));
-  const Credential revoked = Leaf(server.Url("/issuing.crl"));
-  const Bytes crl = pki_.MakeCrl(pki_.intermediate(), {{revoked.Serial(), 6}});
-  server.Serve("/issuing.crl", AsText(crl));
+  const Credential good = Leaf(server.url("/issuing.crl"));
+  const Credential revoked = Leaf(server.url("/issuing.crl"));
+  const Bytes crl = pki_.makeCrl(pki_.intermediate(), {{revoked.serial(), 6}});
+  server.serve("/issuing.crl", AsText(crl));
 
   EXPECT_TRUE(Verify(good));
-  EXPECT_EQ(server.RequestsFor("/issuing.crl"), 1);
+  EXPECT_EQ(server.requestsFor("/issuing.crl"), 1);
   EXPECT_FALSE(Verify(revoked));
   EXPECT_EQ(status_.dwError, CRYPT_E_REVOKED);
   EXPECT_EQ(status_.dwReason, static_cast<DWORD>(CRL_REASON_CERTIFICATE_HOLD));
 
   // A PEM body is read too.
-  server.Serve("/issuing.crl", CrlPem(crl));
+  server.serve("/issuing.crl", CrlPem(crl));
   EXPECT_FALSE(Verify(revoked));
   EXPECT_EQ(status_.dwReason, static_cast<DWORD>(CRL_REASON_CERTIFICATE_HOLD));
 }
 
 TEST_F(CertVerifyRevocationTest, UsableStoreCrlSparesTheFetchAndAStaleOneDoesNot) {
   LoopbackHttpServer server;
-  const Credential leaf = Leaf(server.Url("/issuing.crl"));
-  server.Serve("/issuing.crl", AsText(pki_.MakeCrl(pki_.intermediate(), {{leaf.Serial(), 1}})));
+  const Credential leaf = Leaf(server.url("/issuing.crl"));
+  server.serve("/issuing.crl", AsText(pki_.makeCrl(pki_.intermediate(), {{leaf.serial(), 1}})));
 
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {}), "issuing");
+  stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {}), "issuing");
   EXPECT_TRUE(Verify(leaf));
-  EXPECT_EQ(server.RequestsFor("/issuing.crl"), 0);
+  EXPECT_EQ(server.requestsFor("/issuing.crl"), 0);
 
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {}, -2 * kDay, -kDay), "issuing");
+  stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {}, -2 * kDay, -kDay), "issuing");
   EXPECT_FALSE(Verify(leaf));
   EXPECT_EQ(status_.dwReason, static_cast<DWORD>(CRL_REASON_KEY_COMPROMISE));
-  EXPECT_EQ(server.RequestsFor("/issuing.crl"), 1);
+  EXPECT_EQ(server.requestsFor("/issuing.crl"), 1);
 
   EXPECT_FALSE(Verify(leaf, CERT_VERIFY_CACHE_ONLY_BASED_REVOCATION));
   ExpectNotChecked(CRYPT_E_NO_REVOCATION_CHECK);
-  EXPECT_EQ(server.RequestsFor("/issuing.crl"), 1) << "cache only: no fetch";
+  EXPECT_EQ(server.requestsFor("/issuing.crl"), 1) << "cache only: no fetch";
 }
 
 TEST_F(CertVerifyRevocationTest, DistributionPointWithoutAUsableCrl) {
   LoopbackHttpServer server;
   RefusingPort closed;
-  server.Serve("/expired.crl", AsText(pki_.MakeCrl(pki_.intermediate(), {}, -2 * kDay, -kDay)));
+  server.serve("/expired.crl", AsText(pki_.makeCrl(pki_.intermediate(), {}, -2 * kDay, -kDay)));
   const struct {
     std::string url;
     DWORD error;
   } cases[] = {
-      {closed.Url("/issuing.crl"), CRYPT_E_REVOCATION_OFFLINE},
-      {server.Url("/missing.crl"), CRYPT_E_REVOCATION_OFFLINE},
-      {server.Url("/expired.crl"), CRYPT_E_NO_REVOCATION_CHECK},
+      {closed.url("/issuing.crl"), CRYPT_E_REVOCATION_OFFLINE},
+      {server.url("/missing.crl"), CRYPT_E_REVOCATION_OFFLINE},
+      {server.url("/expired.crl"), CRYPT_E_NO_REVOCATION_CHECK},
       {"ldap://127.0.0.1/cn=issuing", CRYPT_E_NO_REVOCATION_CHECK},
   };
   for (const auto& c : cases) {
@@ -263,8 +263,8 @@ TEST_F(CertVerifyRevocationTest, DistributionPointWithoutAUsableCrl) {
 TEST_F(CertVerifyRevocationTest, ChecksEveryContextAndStopsAtTheFirstFailure) {
   const Credential good = Leaf();
   const Credential revoked = Leaf();
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {{revoked.Serial(), 2}}), "issuing");
-  stores_.AddCrl("Root", pki_.MakeCrl(pki_.root(), {}), "root");
+  stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {{revoked.serial(), 2}}), "issuing");
+  stores_.addCrl("Root", pki_.makeCrl(pki_.root(), {}), "root");
   Context first(good);
   Context second(revoked);
   Context issuer(pki_.intermediate());

@@ -25,7 +25,7 @@ std::vector<std::string> Enumerate(HCERTSTORE store) {
     BYTE hash[20];
     DWORD size = sizeof(hash);
     EXPECT_TRUE(CertGetCertificateContextProperty(context, CERT_SHA1_HASH_PROP_ID, hash, &size));
-    found.push_back(HexOf(Bytes(hash, hash + size)));
+    found.push_back(hexOf(Bytes(hash, hash + size)));
   }
   EXPECT_EQ(GetLastError(), CRYPT_E_NOT_FOUND);
   return found;
@@ -49,15 +49,15 @@ TEST_F(CertStoreTest, MissingStoreOpensEmptyAndCreatesNothing) {
   SetLastError(0);
   EXPECT_EQ(CertEnumCertificatesInStore(store, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), CRYPT_E_NOT_FOUND);
-  EXPECT_EQ(FindByHash(store, pki_.root().Sha1()), nullptr);
+  EXPECT_EQ(FindByHash(store, pki_.root().sha1()), nullptr);
   EXPECT_EQ(GetLastError(), CRYPT_E_NOT_FOUND);
   EXPECT_TRUE(CertCloseStore(store, 0));
   EXPECT_FALSE(std::filesystem::exists(stores_.home() + "/tavlin.quillet"));
 }
 
 TEST_F(CertStoreTest, StorePathThatIsNotADirectoryIsAccessDenied) {
-  stores_.StoreDir("Root");  // makes the stores directory
-  WriteFileBytes(stores_.home() + "/tavlin.quillet/stores/My", std::string("not a directory"));
+  stores_.storeDir("Root");  // makes the stores directory
+  writeFileOrFail(stores_.home() + "/tavlin.quillet/stores/My", std::string("not a directory"));
   std::filesystem::create_symlink("/nonexistent/target",
                                   stores_.home() + "/tavlin.quillet/stores/CA");
   for (const wchar_t* name : {L"My", L"my", L"CA"}) {
@@ -68,18 +68,18 @@ TEST_F(CertStoreTest, StorePathThatIsNotADirectoryIsAccessDenied) {
 }
 
 TEST_F(CertStoreTest, NamesMatchWithoutRegardToCase) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  stores_.Add("My", leaf);
-  const Credential other = pki_.Issue(CertOptions());
-  stores_.Add("Личные", other);
+  const Credential leaf = pki_.issue(CertOptions());
+  stores_.add("My", leaf);
+  const Credential other = pki_.issue(CertOptions());
+  stores_.add("Личные", other);
   const struct {
     const wchar_t* name;
     std::string thumbprint;
-  } cases[] = {{L"My", leaf.Sha1Hex()},
-               {L"MY", leaf.Sha1Hex()},
-               {L"mY", leaf.Sha1Hex()},
-               {L"ЛИЧНЫЕ", other.Sha1Hex()},
-               {L"личные", other.Sha1Hex()}};
+  } cases[] = {{L"My", leaf.sha1Hex()},
+               {L"MY", leaf.sha1Hex()},
+               {L"mY", leaf.sha1Hex()},
+               {L"ЛИЧНЫЕ", other.sha1Hex()},
+               {L"личные", other.sha1Hex()}};
   for (const auto& row : cases) {
     HCERTSTORE store = OpenStore(row.name);
     ASSERT_NE(store, nullptr);
@@ -89,34 +89,34 @@ TEST_F(CertStoreTest, NamesMatchWithoutRegardToCase) {
 }
 
 TEST_F(CertStoreTest, EnumeratesDerAndPemFilesInNameOrderSkippingOthers) {
-  const Credential a = pki_.Issue(CertOptions());
-  const Credential b = pki_.Issue(CertOptions());
-  const Credential c = pki_.Issue(CertOptions());
-  stores_.Add("My", a, TestStores::AddOptions().Stem("b-second"));
-  stores_.Add("My", b, TestStores::AddOptions().Stem("a-first").Pem());
-  stores_.Add("My", c, TestStores::AddOptions().Stem("c-third"));
-  stores_.Add("My", a, TestStores::AddOptions().Stem("d-duplicate"));
-  const std::string dir = stores_.StoreDir("My");
-  WriteFileBytes(dir + "/0-garbage.cer", std::string("\x30\x03\x02\x01\x01", 5));
-  WriteFileBytes(dir + "/readme.txt", a.Pem());
+  const Credential a = pki_.issue(CertOptions());
+  const Credential b = pki_.issue(CertOptions());
+  const Credential c = pki_.issue(CertOptions());
+  stores_.add("My", a, TestStores::AddOptions().withStem("b-second"));
+  stores_.add("My", b, TestStores::AddOptions().withStem("a-first").asPem());
+  stores_.add("My", c, TestStores::AddOptions().withStem("c-third"));
+  stores_.add("My", a, TestStores::AddOptions().withStem("d-duplicate"));
+  const std::string dir = stores_.storeDir("My");
+  writeFileOrFail(dir + "/0-garbage.cer", std::string("\x30\x03\x02\x01\x01", 5));
+  writeFileOrFail(dir + "/readme.txt", a.pem());
   HCERTSTORE store = OpenStore(L"My");
-  EXPECT_EQ(Enumerate(store), (std::vector<std::string>{b.Sha1Hex(), a.Sha1Hex(), c.Sha1Hex()}));
+  EXPECT_EQ(Enumerate(store), (std::vector<std::string>{b.sha1Hex(), a.sha1Hex(), c.sha1Hex()}));
   CertCloseStore(store, 0);
 }
 
 TEST_F(CertStoreTest, FindsByThumbprintAndContinuesAfterThePrevious) {
-  const Credential a = pki_.Issue(CertOptions());
-  const Credential b = pki_.Issue(CertOptions());
-  stores_.Add("My", a);
-  stores_.Add("My", b);
+  const Credential a = pki_.issue(CertOptions());
+  const Credential b = pki_.issue(CertOptions());
+  stores_.add("My", a);
+  stores_.add("My", b);
   HCERTSTORE store = OpenStore(L"My");
-  PCCERT_CONTEXT found = FindByHash(store, b.Sha1());
+  PCCERT_CONTEXT found = FindByHash(store, b.sha1());
   ASSERT_NE(found, nullptr);
-  EXPECT_EQ(Bytes(found->pbCertEncoded, found->pbCertEncoded + found->cbCertEncoded), b.Der());
+  EXPECT_EQ(Bytes(found->pbCertEncoded, found->pbCertEncoded + found->cbCertEncoded), b.der());
   EXPECT_EQ(found->hCertStore, store);
   // Searching on from the found one frees it and finds nothing more.
-  CRYPT_HASH_BLOB blob{20, const_cast<BYTE*>(b.Sha1().data())};
-  const Bytes hash = b.Sha1();
+  CRYPT_HASH_BLOB blob{20, const_cast<BYTE*>(b.sha1().data())};
+  const Bytes hash = b.sha1();
   blob.pbData = const_cast<BYTE*>(hash.data());
   SetLastError(0);
   EXPECT_EQ(
@@ -124,7 +124,7 @@ TEST_F(CertStoreTest, FindsByThumbprintAndContinuesAfterThePrevious) {
       nullptr);
   EXPECT_EQ(GetLastError(), CRYPT_E_NOT_FOUND);
   // A hash of the wrong size matches nothing.
-  Bytes short_hash = a.Sha1();
+  Bytes short_hash = a.sha1();
   short_hash.pop_back();
   EXPECT_EQ(FindByHash(store, short_hash), nullptr);
   EXPECT_EQ(GetLastError(), CRYPT_E_NOT_FOUND);
@@ -132,10 +132,10 @@ TEST_F(CertStoreTest, FindsByThumbprintAndContinuesAfterThePrevious) {
 }
 
 TEST_F(CertStoreTest, ContextOutlivesItsClosedStore) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  stores_.Add("My", leaf);
+  const Credential leaf = pki_.issue(CertOptions());
+  stores_.add("My", leaf);
   HCERTSTORE store = OpenStore(L"My");
-  PCCERT_CONTEXT context = FindByHash(store, leaf.Sha1());
+  PCCERT_CONTEXT context = FindByHash(store, leaf.sha1());
   ASSERT_NE(context, nullptr);
   PCCERT_CONTEXT copy = CertDuplicateCertificateContext(context);
   EXPECT_EQ(copy, context);
@@ -143,18 +143,18 @@ TEST_F(CertStoreTest, ContextOutlivesItsClosedStore) {
   EXPECT_EQ(GetLastError(), CRYPT_E_PENDING_CLOSE);
   CertFreeCertificateContext(context);
   // Still one reference: everything it points at is intact.
-  EXPECT_EQ(Bytes(copy->pbCertEncoded, copy->pbCertEncoded + copy->cbCertEncoded), leaf.Der());
+  EXPECT_EQ(Bytes(copy->pbCertEncoded, copy->pbCertEncoded + copy->cbCertEncoded), leaf.der());
   EXPECT_STREQ(copy->pCertInfo->SignatureAlgorithm.pszObjId, "1.2.643.7.1.1.3.2");
   CertFreeCertificateContext(copy);
 }
 
 TEST_F(CertStoreTest, StoreIsASnapshotOfItsOpening) {
-  const Credential a = pki_.Issue(CertOptions());
-  stores_.Add("My", a);
+  const Credential a = pki_.issue(CertOptions());
+  stores_.add("My", a);
   HCERTSTORE store = OpenStore(L"My");
-  const Credential b = pki_.Issue(CertOptions());
-  stores_.Add("My", b);
-  EXPECT_EQ(Enumerate(store), std::vector<std::string>{a.Sha1Hex()});
+  const Credential b = pki_.issue(CertOptions());
+  stores_.add("My", b);
+  EXPECT_EQ(Enumerate(store), std::vector<std::string>{a.sha1Hex()});
   HCERTSTORE reopened = OpenStore(L"My");
   EXPECT_EQ(Enumerate(reopened).size(), 2u);
   CertCloseStore(reopened, 0);
@@ -179,15 +179,15 @@ TEST_F(CertStoreTest, RefusesWhatItDoesNotImplement) {
 }
 
 TEST_F(CertStoreTest, XdgDataHomeMustBeAbsoluteElseHomeIsUsed) {
-  const Credential leaf = pki_.Issue(CertOptions());
+  const Credential leaf = pki_.issue(CertOptions());
   const std::string data_home = stores_.home();
   // Stores under $HOME/.local/share when XDG_DATA_HOME is relative.
   const std::string dir = stores_.home() + "/.local/share/tavlin.quillet/stores/My";
   std::filesystem::create_directories(dir);
-  WriteFileBytes(dir + "/leaf.cer", leaf.Der());
+  writeFileOrFail(dir + "/leaf.cer", leaf.der());
   setenv("XDG_DATA_HOME", "relative/path", 1);
   HCERTSTORE store = OpenStore(L"My");
-  EXPECT_EQ(Enumerate(store), std::vector<std::string>{leaf.Sha1Hex()});
+  EXPECT_EQ(Enumerate(store), std::vector<std::string>{leaf.sha1Hex()});
   CertCloseStore(store, 0);
   setenv("XDG_DATA_HOME", data_home.c_str(), 1);
 }

@@ -11,7 +11,7 @@ namespace {
 
 struct Context {
   explicit Context(const Credential& credential) {
-    const Bytes der = credential.Der();
+    const Bytes der = credential.der();
     context =
         CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
   }
@@ -32,8 +32,8 @@ TEST(KeyUsage, BytesOfTheExtensionOrFalseWithoutIt) {
   };
   for (const auto& row : cases) {
     CertOptions options;
-    options.key_usage = row.usage;
-    Context leaf(pki.Issue(options));
+    options.keyUsage = row.usage;
+    Context leaf(pki.issue(options));
     BYTE usage[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     SetLastError(1234);
     EXPECT_EQ(CertGetIntendedKeyUsage(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING,
@@ -101,7 +101,7 @@ FILETIME Shifted(FILETIME time, long long ticks) {
 
 TEST(TimeValidity, BoundsAreInclusive) {
   TestPki pki;
-  Context leaf(pki.Issue(CertOptions()));
+  Context leaf(pki.issue(CertOptions()));
   CERT_INFO* info = leaf.context->pCertInfo;
   const struct {
     FILETIME time;
@@ -119,14 +119,14 @@ TEST(TimeValidity, BoundsAreInclusive) {
 TEST(TimeValidity, NoTimeMeansNow) {
   TestPki pki;
   CertOptions expired;
-  expired.not_before = -10 * kDay;
-  expired.not_after = -kDay;
+  expired.notBefore = -10 * kDay;
+  expired.notAfter = -kDay;
   CertOptions future;
-  future.not_before = kDay;
-  future.not_after = 10 * kDay;
-  Context valid(pki.Issue(CertOptions()));
-  Context old(pki.Issue(expired));
-  Context early(pki.Issue(future));
+  future.notBefore = kDay;
+  future.notAfter = 10 * kDay;
+  Context valid(pki.issue(CertOptions()));
+  Context old(pki.issue(expired));
+  Context early(pki.issue(future));
   EXPECT_EQ(CertVerifyTimeValidity(nullptr, valid.context->pCertInfo), 0);
   EXPECT_EQ(CertVerifyTimeValidity(nullptr, old.context->pCertInfo), 1);
   EXPECT_EQ(CertVerifyTimeValidity(nullptr, early.context->pCertInfo), -1);

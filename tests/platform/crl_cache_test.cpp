@@ -34,14 +34,14 @@ void SetModifiedTime(const std::string& path, const struct timespec& modified) {
 class StoreCrlCacheTest : public testing::Test {
  protected:
   void SetUp() override {
-    stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
-    stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
+    stores_.add("Root", pki_.root(), TestStores::AddOptions().noKey());
+    stores_.add("CA", pki_.intermediate(), TestStores::AddOptions().noKey());
   }
 
   // Asks about one certificate the way the certificate check does (no chain, no issuer):
   // the issuer comes from the stores, the CRLs from the store files only.
   BOOL Verify(const Credential& credential) {
-    const Bytes der = credential.Der();
+    const Bytes der = credential.der();
     PCCERT_CONTEXT context =
         CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
     EXPECT_NE(context, nullptr);
@@ -61,10 +61,10 @@ class StoreCrlCacheTest : public testing::Test {
 };
 
 TEST_F(StoreCrlCacheTest, CrlReplacedOnDiskIsSeenByTheSameProcess) {
-  const Credential other = pki_.Issue(CertOptions());
-  const Credential leaf = pki_.Issue(CertOptions());
-  const std::string path = stores_.StoreDir("CA") + "/issuing.crl";
-  WriteFileBytes(path, pki_.MakeCrl(pki_.intermediate(), {{other.Serial(), 1}}));
+  const Credential other = pki_.issue(CertOptions());
+  const Credential leaf = pki_.issue(CertOptions());
+  const std::string path = stores_.storeDir("CA") + "/issuing.crl";
+  writeFileOrFail(path, pki_.makeCrl(pki_.intermediate(), {{other.serial(), 1}}));
   const struct timespec first_modified = ModifiedTime(path);
   LetFilesSettle();
   EXPECT_TRUE(Verify(leaf));
@@ -72,15 +72,15 @@ TEST_F(StoreCrlCacheTest, CrlReplacedOnDiskIsSeenByTheSameProcess) {
 
   // Rewritten in place (same inode), with a CRL of the same size that lists the leaf, and
   // its modification time put back: only the status-change time tells the versions apart.
-  WriteFileBytes(path, pki_.MakeCrl(pki_.intermediate(), {{leaf.Serial(), 1}}));
+  writeFileOrFail(path, pki_.makeCrl(pki_.intermediate(), {{leaf.serial(), 1}}));
   SetModifiedTime(path, first_modified);
   EXPECT_FALSE(Verify(leaf));
   EXPECT_EQ(status_.dwError, CRYPT_E_REVOKED);
   EXPECT_EQ(status_.dwReason, static_cast<DWORD>(CRL_REASON_KEY_COMPROMISE));
 
   // Replaced by a new file under the same name: read again.
-  const std::string next = stores_.StoreDir("CA") + "/next.tmp";
-  WriteFileBytes(next, pki_.MakeCrl(pki_.intermediate(), {{other.Serial(), 1}}));
+  const std::string next = stores_.storeDir("CA") + "/next.tmp";
+  writeFileOrFail(next, pki_.makeCrl(pki_.intermediate(), {{other.serial(), 1}}));
   ASSERT_EQ(std::rename(next.c_str(), path.c_str()), 0);
   LetFilesSettle();
   EXPECT_TRUE(Verify(leaf));
@@ -94,11 +94,11 @@ TEST_F(StoreCrlCacheTest, CrlReplacedOnDiskIsSeenByTheSameProcess) {
 // Two CAs of the same name in the CA store; the CRL is signed by the other one's key.
 TEST_F(StoreCrlCacheTest, SignatureCheckIsKeptOnlyForTheKeyThatVerifiedIt) {
   TestPki stranger;  // the same names, other keys
-  stores_.Add("CA", stranger.intermediate(), TestStores::AddOptions().NoKey());
-  const Credential ours = pki_.Issue(CertOptions());
-  const Credential theirs = stranger.Issue(CertOptions());
-  stores_.AddCrl(
-      "CA", stranger.MakeCrl(stranger.intermediate(), {{theirs.Serial(), 1}, {ours.Serial(), 1}}),
+  stores_.add("CA", stranger.intermediate(), TestStores::AddOptions().noKey());
+  const Credential ours = pki_.issue(CertOptions());
+  const Credential theirs = stranger.issue(CertOptions());
+  stores_.addCrl(
+      "CA", stranger.makeCrl(stranger.intermediate(), {{theirs.serial(), 1}, {ours.serial(), 1}}),
       "issuing");
   LetFilesSettle();
 

@@ -27,7 +27,7 @@ std::string Template(const std::string& signature_uri, const std::string& digest
 
 TEST(GostXmlsecCli, ReportsTheOpenSslBackEnd) {
   TestStores scratch;
-  const CliResult result = RunXmlsec1({"--version"}, scratch.home());
+  const CliResult result = runXmlsec1({"--version"}, scratch.home());
   EXPECT_EQ(result.status, 0);
   EXPECT_NE(result.out.find("(openssl)"), std::string::npos) << result.out;
 }
@@ -48,20 +48,23 @@ TEST(GostXmlsecCli, SignsAndVerifiesGostDocuments) {
   };
   for (const auto& row : cases) {
     CertOptions options;
-    options.key_type = row.key;
-    const Credential signer = pki.Issue(options);
+    options.keyType = row.key;
+    const Credential signer = pki.issue(options);
     std::string report;
-    const std::string signed_xml =
-        SignWithXmlsec1(Template(row.signature_uri, row.digest_uri), signer, scratch.home(), &report);
-    ASSERT_FALSE(signed_xml.empty()) << row.signature_uri << "\n" << report;
-    EXPECT_TRUE(VerifyWithXmlsec1(signed_xml, pki.root(), {pki.intermediate()}, scratch.home(), &report))
-        << row.signature_uri << "\n" << report;
+    const std::string signedXml = signWithXmlsec1(Template(row.signature_uri, row.digest_uri),
+                                                  signer, scratch.home(), &report);
+    ASSERT_FALSE(signedXml.empty()) << row.signature_uri << "\n" << report;
+    EXPECT_TRUE(
+        verifyWithXmlsec1(signedXml, pki.root(), {pki.intermediate()}, scratch.home(), &report))
+        << row.signature_uri << "\n"
+        << report;
 
-    std::string tampered = signed_xml;
+    std::string tampered = signedXml;
     const std::size_t data = tampered.find("Привет");
     ASSERT_NE(data, std::string::npos);
     tampered.replace(data, 6, "Пока");
-    EXPECT_FALSE(VerifyWithXmlsec1(tampered, pki.root(), {pki.intermediate()}, scratch.home(), &report))
+    EXPECT_FALSE(
+        verifyWithXmlsec1(tampered, pki.root(), {pki.intermediate()}, scratch.home(), &report))
         << row.signature_uri;
   }
 }
@@ -72,11 +75,12 @@ TEST(GostXmlsecCli, RefusesASignerOutsideTheTrustedChain) {
   TestPki other;
   const std::string ns = "urn:ietf:params:xml:ns:cpxmlsec:algorithms:";
   std::string report;
-  const std::string signed_xml = SignWithXmlsec1(
-      Template(ns + "gostr34102012-gostr34112012-256", ns + "gostr34112012-256"),
-      pki.Issue(CertOptions()), scratch.home(), &report);
-  ASSERT_FALSE(signed_xml.empty()) << report;
-  EXPECT_FALSE(VerifyWithXmlsec1(signed_xml, other.root(), {other.intermediate()}, scratch.home(), &report));
+  const std::string signedXml =
+      signWithXmlsec1(Template(ns + "gostr34102012-gostr34112012-256", ns + "gostr34112012-256"),
+                      pki.issue(CertOptions()), scratch.home(), &report);
+  ASSERT_FALSE(signedXml.empty()) << report;
+  EXPECT_FALSE(
+      verifyWithXmlsec1(signedXml, other.root(), {other.intermediate()}, scratch.home(), &report));
 }
 
 }  // namespace

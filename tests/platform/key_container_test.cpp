@@ -13,11 +13,11 @@ class KeyContainerTest : public ::testing::Test {
  protected:
   // Puts a certificate into "My" and returns a context of it from a fresh store.
   PCCERT_CONTEXT Stored(const Credential& credential, const TestStores::AddOptions& options) {
-    stores_.Add("My", credential, options);
+    stores_.add("My", credential, options);
     HCERTSTORE store =
         CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                       CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My");
-    const Bytes hash = credential.Sha1();
+    const Bytes hash = credential.sha1();
     CRYPT_HASH_BLOB blob{20, const_cast<BYTE*>(hash.data())};
     PCCERT_CONTEXT context = CertFindCertificateInStore(store, X509_ASN_ENCODING, 0,
                                                         CERT_FIND_SHA1_HASH, &blob, nullptr);
@@ -57,8 +57,8 @@ class KeyContainerTest : public ::testing::Test {
 TEST_F(KeyContainerTest, UnencryptedKeyIsReadyForEveryKeyType) {
   for (KeyType type : {KeyType::kGost2001, KeyType::kGost2012_256, KeyType::kGost2012_512}) {
     CertOptions options;
-    options.key_type = type;
-    const Credential leaf = pki_.Issue(options);
+    options.keyType = type;
+    const Credential leaf = pki_.issue(options);
     PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions());
     ASSERT_NE(context, nullptr);
     HCRYPTPROV provider = Acquire(context);
@@ -72,9 +72,9 @@ TEST_F(KeyContainerTest, UnencryptedKeyIsReadyForEveryKeyType) {
 }
 
 TEST_F(KeyContainerTest, PinIsCheckedWhereItIsSet) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  const std::string pin = PinOfLength(40);
-  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().Pin(pin));
+  const Credential leaf = pki_.issue(CertOptions());
+  const std::string pin = pinOfLength(40);
+  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().withPin(pin));
   HCRYPTPROV provider = Acquire(context);
   SetLastError(0);
   EXPECT_EQ(QuilletKeyContainerGetKey(provider), nullptr);
@@ -104,9 +104,9 @@ TEST_F(KeyContainerTest, PinIsCheckedWhereItIsSet) {
 TEST_F(KeyContainerTest, LongPinIsTakenWhole) {
   // The signature library cuts passwords to 40 characters; a container whose PIN is
   // longer cannot be opened with the cut one.
-  const Credential leaf = pki_.Issue(CertOptions());
-  const std::string pin = PinOfLength(45);
-  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().Pin(pin));
+  const Credential leaf = pki_.issue(CertOptions());
+  const std::string pin = pinOfLength(45);
+  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().withPin(pin));
   HCRYPTPROV provider = Acquire(context);
   EXPECT_FALSE(SetPin(provider, pin.substr(0, 40)));
   EXPECT_TRUE(SetPin(provider, pin));
@@ -116,9 +116,9 @@ TEST_F(KeyContainerTest, LongPinIsTakenWhole) {
 }
 
 TEST_F(KeyContainerTest, CertificateWithoutContainerHasNoKey) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  PCCERT_CONTEXT stored = Stored(leaf, TestStores::AddOptions().NoKey());
-  const Bytes der = leaf.Der();
+  const Credential leaf = pki_.issue(CertOptions());
+  PCCERT_CONTEXT stored = Stored(leaf, TestStores::AddOptions().noKey());
+  const Bytes der = leaf.der();
   PCCERT_CONTEXT created =
       CertCreateCertificateContext(X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()));
   for (PCCERT_CONTEXT context : {stored, created}) {
@@ -136,10 +136,10 @@ TEST_F(KeyContainerTest, CertificateWithoutContainerHasNoKey) {
 }
 
 TEST_F(KeyContainerTest, BrokenContainerFailsToOpen) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  const std::string stem = stores_.Add("My", leaf, TestStores::AddOptions().NoKey());
-  WriteFileBytes(stores_.StoreDir("My") + "/" + stem + ".key", std::string("not a key"));
-  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().NoKey());
+  const Credential leaf = pki_.issue(CertOptions());
+  const std::string stem = stores_.add("My", leaf, TestStores::AddOptions().noKey());
+  writeFileOrFail(stores_.storeDir("My") + "/" + stem + ".key", std::string("not a key"));
+  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().noKey());
   HCRYPTPROV_OR_NCRYPT_KEY_HANDLE provider = 0;
   EXPECT_FALSE(CryptAcquireCertificatePrivateKey(context, 0, nullptr, &provider, nullptr, nullptr));
   EXPECT_EQ(GetLastError(), NTE_BAD_KEYSET);
@@ -147,8 +147,8 @@ TEST_F(KeyContainerTest, BrokenContainerFailsToOpen) {
 }
 
 TEST_F(KeyContainerTest, CachedContainerKeepsItsPinWithTheContext) {
-  const Credential leaf = pki_.Issue(CertOptions());
-  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().Pin("1234"));
+  const Credential leaf = pki_.issue(CertOptions());
+  PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions().withPin("1234"));
   HCRYPTPROV_OR_NCRYPT_KEY_HANDLE first = 0;
   HCRYPTPROV_OR_NCRYPT_KEY_HANDLE second = 0;
   BOOL caller_frees = TRUE;
@@ -164,7 +164,7 @@ TEST_F(KeyContainerTest, CachedContainerKeepsItsPinWithTheContext) {
 }
 
 TEST_F(KeyContainerTest, UnknownHandlesAndParametersAreRefused) {
-  const Credential leaf = pki_.Issue(CertOptions());
+  const Credential leaf = pki_.issue(CertOptions());
   PCCERT_CONTEXT context = Stored(leaf, TestStores::AddOptions());
   HCRYPTPROV provider = Acquire(context);
   const BYTE pin[] = "1";

@@ -41,7 +41,7 @@ void RunInFreshProcess(std::vector<std::string> environment) {
   ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   environment.push_back(std::string(kChildVariable) + "=1");
-  const CliResult run = RunProgram(
+  const CliResult run = runProgram(
       self, {std::string("--gtest_filter=") + info->test_suite_name() + "." + info->name()},
       environment);
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -69,11 +69,11 @@ TEST(LazyLibrariesTest, FirstParseInAFreshProcessDecodesGostKeys) {
   if (!InChild()) {
     TestPki pki;
     TestStores stores;
-    const Credential signer = pki.Issue(CertOptions());
-    stores.Add("Root", pki.root(), TestStores::AddOptions().NoKey());
-    stores.Add("CA", pki.intermediate(), TestStores::AddOptions().NoKey());
-    stores.Add("My", signer);
-    stores.AddCrl("CA", pki.MakeCrl(pki.intermediate(), {}), "issuing");
+    const Credential signer = pki.issue(CertOptions());
+    stores.add("Root", pki.root(), TestStores::AddOptions().noKey());
+    stores.add("CA", pki.intermediate(), TestStores::AddOptions().noKey());
+    stores.add("My", signer);
+    stores.addCrl("CA", pki.makeCrl(pki.intermediate(), {}), "issuing");
     RunInFreshProcess({});
     return;
   }
@@ -112,21 +112,21 @@ TEST(LazyLibrariesTest, DistributionPointWithoutLibcurlIsOffline) {
     TestPki pki;
     TestStores stores;
     LoopbackHttpServer server;
-    server.Serve("/issuing.crl", [&] {
-      const Bytes crl = pki.MakeCrl(pki.intermediate(), {});
+    server.serve("/issuing.crl", [&] {
+      const Bytes crl = pki.makeCrl(pki.intermediate(), {});
       return std::string(crl.begin(), crl.end());
     }());
     CertOptions options;
-    options.crl_url = server.Url("/issuing.crl");
-    const Credential signer = pki.Issue(options);
-    stores.Add("Root", pki.root(), TestStores::AddOptions().NoKey());
-    stores.Add("CA", pki.intermediate(), TestStores::AddOptions().NoKey());
+    options.crlUrl = server.url("/issuing.crl");
+    const Credential signer = pki.issue(options);
+    stores.add("Root", pki.root(), TestStores::AddOptions().noKey());
+    stores.add("CA", pki.intermediate(), TestStores::AddOptions().noKey());
     const std::string dir = stores.home();
-    WriteFileBytes(dir + "/signer.cer", signer.Der());
-    WriteFileBytes(dir + "/libcurl.so.4", std::string("not a library"));
+    writeFileOrFail(dir + "/signer.cer", signer.der());
+    writeFileOrFail(dir + "/libcurl.so.4", std::string("not a library"));
     RunInFreshProcess({"LD_LIBRARY_PATH=" + dir, "QUILLET_DEBUG_OUTPUT=" + dir + "/debug.txt",
-                            "QUILLET_TEST_SIGNER=" + dir + "/signer.cer"});
-    EXPECT_EQ(server.RequestsFor("/issuing.crl"), 0);
+                       "QUILLET_TEST_SIGNER=" + dir + "/signer.cer"});
+    EXPECT_EQ(server.requestsFor("/issuing.crl"), 0);
     EXPECT_NE(readFile(dir + "/debug.txt")
                   .find("QuilletPlatform: CRLs cannot be fetched: cannot load libcurl.so.4: "),
               std::string::npos)

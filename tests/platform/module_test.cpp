@@ -29,7 +29,7 @@ TEST(Module, LoadsByPathWithEitherSeparatorAndFindsExports) {
 
 TEST(Module, LoadFailuresCarryTheWindowsCodes) {
   TestStores stores;  // a scratch directory
-  WriteFileBytes(stores.home() + "/not-a-library.so", std::string("plain text"));
+  writeFileOrFail(stores.home() + "/not-a-library.so", std::string("plain text"));
   const struct {
     std::string name;
     DWORD error;

@@ -34,9 +34,9 @@ TEST(TestPki, SignatureAlgorithmFollowsTheIssuersKey) {
       {KeyType::kRsa, "1.2.840.113549.1.1.11"},
   };
   for (const auto& row : cases) {
-    const Credential leaf = pki.Issue(CertOptions(), pki.CaWithKey(row.issuer_key));
+    const Credential leaf = pki.issue(CertOptions(), pki.caWithKey(row.issuer_key));
     EXPECT_EQ(SignatureOid(leaf), row.oid) << row.oid;
-    EXPECT_EQ(X509_verify(leaf.cert.get(), pki.CaWithKey(row.issuer_key).key.get()), 1) << row.oid;
+    EXPECT_EQ(X509_verify(leaf.cert.get(), pki.caWithKey(row.issuer_key).key.get()), 1) << row.oid;
   }
 }
 
@@ -50,8 +50,8 @@ TEST(TestPki, ChainVerifiesUpToTheRoot) {
               {KeyType::kGost2012_512, NID_id_GostR3410_2012_512}};
   for (const auto& key : keys) {
     CertOptions options;
-    options.key_type = key.type;
-    const Credential leaf = pki.Issue(options);
+    options.keyType = key.type;
+    const Credential leaf = pki.issue(options);
     EXPECT_EQ(EVP_PKEY_get_base_id(leaf.key.get()), key.nid);
     X509_STORE* trusted = X509_STORE_new();
     X509_STORE_add_cert(trusted, pki.root().cert.get());
@@ -69,8 +69,8 @@ TEST(TestPki, ChainVerifiesUpToTheRoot) {
 
 TEST(TestPki, PatchedOidGivesTheGost94SignatureAlgorithm) {
   TestPki pki;
-  const Credential leaf = pki.Issue(CertOptions(), pki.CaWithKey(KeyType::kGost2001));
-  const Bytes patched = TestPki::PatchOid(leaf.Der(), "1.2.643.2.2.3", "1.2.643.2.2.4");
+  const Credential leaf = pki.issue(CertOptions(), pki.caWithKey(KeyType::kGost2001));
+  const Bytes patched = TestPki::patchOid(leaf.der(), "1.2.643.2.2.3", "1.2.643.2.2.4");
   PCCERT_CONTEXT context = CertCreateCertificateContext(X509_ASN_ENCODING, patched.data(),
                                                         static_cast<DWORD>(patched.size()));
   ASSERT_NE(context, nullptr);
@@ -82,7 +82,7 @@ TEST(TestPki, CrlRevokesWithEveryReasonAndVerifies) {
   TestPki pki;
   std::vector<Revocation> revoked = {{0x5000, kNoReason}};
   for (int reason : {0, 1, 2, 3, 4, 5, 6, 8, 9, 10}) revoked.push_back({0x5001 + reason, reason});
-  const Bytes der = pki.MakeCrl(pki.intermediate(), revoked);
+  const Bytes der = pki.makeCrl(pki.intermediate(), revoked);
   const unsigned char* cursor = der.data();
   X509_CRL* crl = d2i_X509_CRL(nullptr, &cursor, static_cast<long>(der.size()));
   ASSERT_NE(crl, nullptr);
@@ -111,8 +111,8 @@ TEST(TestPki, CrlRevokesWithEveryReasonAndVerifies) {
 TEST(TestPki, CrlDistributionPointCarriesTheUrl) {
   TestPki pki;
   CertOptions options;
-  options.crl_url = "http://127.0.0.1:8080/issuing.crl";
-  const Credential leaf = pki.Issue(options);
+  options.crlUrl = "http://127.0.0.1:8080/issuing.crl";
+  const Credential leaf = pki.issue(options);
   auto* points = static_cast<CRL_DIST_POINTS*>(
       X509_get_ext_d2i(leaf.cert.get(), NID_crl_distribution_points, nullptr, nullptr));
   ASSERT_NE(points, nullptr);
@@ -123,7 +123,7 @@ TEST(TestPki, CrlDistributionPointCarriesTheUrl) {
   ASSERT_EQ(name->type, GEN_URI);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(
                 ASN1_STRING_get0_data(name->d.uniformResourceIdentifier))),
-            options.crl_url);
+            options.crlUrl);
   CRL_DIST_POINTS_free(points);
 }
 

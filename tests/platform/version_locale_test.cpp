@@ -53,7 +53,7 @@ TEST(VersionRecord, HostAndLibraryCarryVersion1200) {
 
 TEST(VersionRecord, FilesWithoutOneAreRefused) {
   TestStores scratch;
-  WriteFileBytes(scratch.home() + "/text", std::string("not an ELF file"));
+  writeFileOrFail(scratch.home() + "/text", std::string("not an ELF file"));
   const struct {
     std::string path;
     DWORD error;

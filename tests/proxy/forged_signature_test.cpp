@@ -61,7 +61,7 @@ const std::string kGostMethod = Gost("gostr34102012-gostr34112012-256");
 std::string X509Data(const std::vector<const Credential*>& certificates) {
   std::string text = "<X509Data>";
   for (const Credential* certificate : certificates) {
-    text += "<X509Certificate>" + Base64(certificate->Der()) + "</X509Certificate>";
+    text += "<X509Certificate>" + Base64(certificate->der()) + "</X509Certificate>";
   }
   return text + "</X509Data>";
 }
@@ -76,9 +76,9 @@ class ForgedSignatureTest : public VerifyTest {
  protected:
   void SetUp() override {
     VerifyTest::SetUp();
-    victim_ = pki_.Issue(CertOptions());
-    attacker_rsa_ = pki_.SelfSigned(CertOptions{{{"CN", "Attacker"}}, "", KeyType::kRsa});
-    attacker_gost_ = pki_.SelfSigned(CertOptions());  // the victim's owner name, chained to nothing
+    victim_ = pki_.issue(CertOptions());
+    attacker_rsa_ = pki_.selfSigned(CertOptions{{{"CN", "Attacker"}}, "", KeyType::kRsa});
+    attacker_gost_ = pki_.selfSigned(CertOptions());  // the victim's owner name, chained to nothing
   }
 
   // Verifies and expects 216 because no key comes from a trusted certificate.
@@ -96,7 +96,7 @@ TEST_F(ForgedSignatureTest, AKeyValueNeverSignsEvenBesideATrustedCertificate) {
   // one the attacker made that names the victim as its issuer.
   const Credential fake_issuer{victim_.cert, attacker_rsa_.key};
   const Credential child =
-      pki_.Issue(CertOptions{{{"CN", "Child"}}, "", KeyType::kRsa}, fake_issuer);
+      pki_.issue(CertOptions{{{"CN", "Child"}}, "", KeyType::kRsa}, fake_issuer);
   const std::string rsa_signed = SignedByTool(
       Envelope("<Data>Payment 1000000</Data>" +
                SignatureElement(kRsaSha256, Reference("", kEnveloped, kSha256), "<KeyValue/>")),
@@ -113,29 +113,29 @@ TEST_F(ForgedSignatureTest, AKeyValueNeverSignsEvenBesideATrustedCertificate) {
 }
 
 TEST_F(ForgedSignatureTest, ASelfMadeCertificateWithTheVictimsNameIsNotTrusted) {
-  const std::string signed_xml = SignedByTool(GostTemplate(), attacker_gost_);
-  ASSERT_NE(signed_xml.find(Base64(attacker_gost_.Der()).substr(0, 40)), std::string::npos);
-  ExpectNoKey(signed_xml);
+  const std::string signedXml = SignedByTool(GostTemplate(), attacker_gost_);
+  ASSERT_NE(signedXml.find(Base64(attacker_gost_.der()).substr(0, 40)), std::string::npos);
+  ExpectNoKey(signedXml);
   // The victim's certificate beside it is the key then, and it did not sign.
-  EXPECT_EQ(VerifyWith(WithInKeyInfo(signed_xml, X509Data({&victim_}))), 217);
+  EXPECT_EQ(VerifyWith(WithInKeyInfo(signedXml, X509Data({&victim_}))), 217);
   EXPECT_TRUE(CheckRecord::Get().certificates.empty());
 }
 
 TEST_F(ForgedSignatureTest, TheCheckJudgesTheCertificateThatSigned) {
   // The intermediate's certificate first, the signer's after it: the check gets the
   // signer's, whatever the order.
-  const std::string signed_xml = SignedByTool(GostTemplate(), victim_);
+  const std::string signedXml = SignedByTool(GostTemplate(), victim_);
   const std::string reordered =
-      Replaced(signed_xml, "<X509Data>", X509Data({&pki_.intermediate()}) + "<X509Data>");
+      Replaced(signedXml, "<X509Data>", X509Data({&pki_.intermediate()}) + "<X509Data>");
   EXPECT_EQ(VerifyWith(reordered), 0) << DescribeErrors();
   ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
-  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.Der());
+  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.der());
 }
 
 TEST_F(ForgedSignatureTest, ForeignAlgorithmsAreRefusedBeforeAnyDigest) {
   // An RSA key certified by the trusted GOST CA: the certificate would pass the check, but
   // this product verifies GOST signatures only.
-  const Credential rsa_signer = pki_.Issue(CertOptions{{{"CN", "RSA"}}, "", KeyType::kRsa});
+  const Credential rsa_signer = pki_.issue(CertOptions{{{"CN", "RSA"}}, "", KeyType::kRsa});
   const std::string rsa_signed = SignedByTool(
       Envelope("<Data>x</Data>" + SignatureElement(kRsaSha256, Reference("", kEnveloped, kSha256))),
       rsa_signer);
@@ -158,18 +158,18 @@ TEST_F(ForgedSignatureTest, AnHmacKeyCarriedInTheDocumentIsRefused) {
       "hmac.xml",
       Envelope("<Data>x</Data>" +
                SignatureElement(hmac, Reference("", kEnveloped, kSha256), "<KeyName>k</KeyName>")));
-  const CliResult signed_result = RunXmlsec1({"sign", "--hmackey:k", key_file, "--output",
+  const CliResult signed_result = runXmlsec1({"sign", "--hmackey:k", key_file, "--output",
                                               scratch_.path() + "/hmac-signed.xml", template_file},
                                              scratch_.path());
   ASSERT_EQ(signed_result.status, 0) << signed_result.err;
-  const std::string signed_xml = readFile(scratch_.path() + "/hmac-signed.xml");
+  const std::string signedXml = readFile(scratch_.path() + "/hmac-signed.xml");
   const std::string key_value =
       "<KeyValue><HMACKeyValue xmlns=\"http://www.aleksey.com/xmlsec/2002\">" +
       Base64(Bytes(secret.begin(), secret.end())) + "</HMACKeyValue></KeyValue>";
-  ExpectRefused(WithInKeyInfo(signed_xml, key_value + X509Data({&victim_})), kAlgorithmRefused,
+  ExpectRefused(WithInKeyInfo(signedXml, key_value + X509Data({&victim_})), kAlgorithmRefused,
                 hmac);
   // The same shape over a GOST digest.
-  ExpectRefused(Replaced(WithInKeyInfo(signed_xml, key_value), kSha256, Gost("gostr34112012-256")),
+  ExpectRefused(Replaced(WithInKeyInfo(signedXml, key_value), kSha256, Gost("gostr34112012-256")),
                 kAlgorithmRefused, hmac);
 }
 
@@ -223,19 +223,19 @@ TEST_F(ForgedSignatureTest, ManifestsAreNotProcessed) {
   EXPECT_EQ(VerifyWith(Replaced(genuine, "</KeyInfo>", "</KeyInfo>" + manifest)), 0)
       << DescribeErrors();
   ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
-  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.Der());
+  EXPECT_EQ(CheckRecord::Get().certificates[0], victim_.der());
 }
 
 TEST_F(ForgedSignatureTest, ASignedElementMovedIntoTheSignatureIsRefused) {
-  const std::string signed_xml =
+  const std::string signedXml =
       SignedByTool(Envelope("<Data Id=\"doc\">Payment 10</Data>" +
                                 SignatureElement(kGostMethod, Reference("#doc", kC14n)),
                             kIdDoctype),
                    victim_);
-  EXPECT_EQ(VerifyWith(signed_xml), 0) << DescribeErrors();
+  EXPECT_EQ(VerifyWith(signedXml), 0) << DescribeErrors();
   // The page shows a forged Data; the signed one sits in the signature's Object.
   const std::string wrapped = Replaced(
-      Replaced(signed_xml, "<Data Id=\"doc\">Payment 10</Data>", "<Data>Payment 9999</Data>"),
+      Replaced(signedXml, "<Data Id=\"doc\">Payment 10</Data>", "<Data>Payment 9999</Data>"),
       "</KeyInfo>", "</KeyInfo><Object><Data Id=\"doc\">Payment 10</Data></Object>");
   ExpectRefused(wrapped, kInvalidData, "uri=#doc names an element of a Signature");
   // Without the DTD the moved Id is an ID only once xmlsec1 makes every Id of the signature
@@ -267,8 +267,8 @@ TEST_F(ForgedSignatureTest, ASecondSignaturePlacedFirstIsTheOneJudged) {
   const std::string own = SignatureElement(kGostMethod, Reference("", kEnveloped));
   const std::string forged =
       SignedByTool(Replaced(changed, "<Data>", own + "<Data>"), attacker_gost_);
-  ASSERT_LT(forged.find(Base64(attacker_gost_.Der()).substr(0, 40)),
-            forged.find(Base64(victim_.Der()).substr(0, 40)));
+  ASSERT_LT(forged.find(Base64(attacker_gost_.der()).substr(0, 40)),
+            forged.find(Base64(victim_.der()).substr(0, 40)));
   // Its own self-made certificate gives no key; with the victim's, that key did not sign.
   ExpectNoKey(forged);
   EXPECT_EQ(VerifyWith(WithInKeyInfo(forged, X509Data({&victim_}))), 217);
@@ -276,14 +276,14 @@ TEST_F(ForgedSignatureTest, ASecondSignaturePlacedFirstIsTheOneJudged) {
 }
 
 TEST_F(ForgedSignatureTest, DuplicateIdsAreRefused) {
-  const std::string signed_xml =
+  const std::string signedXml =
       SignedByTool(Envelope("<Data Id=\"x\">Payment 10</Data>" +
                                 SignatureElement(kGostMethod, Reference("#x", kC14n)),
                             kIdDoctype),
                    victim_);
   // The signed element hidden, a second with the same ID after the signature.
   const std::string twice =
-      Replaced(Replaced(signed_xml, "<Data Id=\"x\">Payment 10</Data>",
+      Replaced(Replaced(signedXml, "<Data Id=\"x\">Payment 10</Data>",
                         "<Hidden><Data Id=\"x\">Payment 10</Data></Hidden>"),
                "</Signature>", "</Signature><Data Id=\"x\">Payment 9999</Data>");
   ExpectRefused(twice, kInvalidData, "duplicate ID value=x");
@@ -354,21 +354,21 @@ TEST_F(ForgedSignatureTest, ANulCharacterEndsNothingEarly) {
 }
 
 TEST_F(ForgedSignatureTest, ASignerOutOfItsValidityReachesTheCheck) {
-  for (const auto& [what, not_before, not_after] :
+  for (const auto& [what, notBefore, notAfter] :
        {std::tuple<const char*, long, long>{"expired", -10 * kDay, -kDay},
         std::tuple<const char*, long, long>{"not yet valid", kDay, 10 * kDay}}) {
     SCOPED_TRACE(what);
     CertOptions options;
-    options.not_before = not_before;
-    options.not_after = not_after;
-    const Credential signer = pki_.Issue(options);
-    const std::string signed_xml = SignedByTool(GostTemplate(), signer);
-    for (const std::string& body : {std::string(), Base64(signer.Der())}) {
+    options.notBefore = notBefore;
+    options.notAfter = notAfter;
+    const Credential signer = pki_.issue(options);
+    const std::string signedXml = SignedByTool(GostTemplate(), signer);
+    for (const std::string& body : {std::string(), Base64(signer.der())}) {
       CheckRecord::Get() = CheckRecord();
       CheckRecord::Get().verdict = 7;
-      EXPECT_EQ(VerifyWith(signed_xml, body), 7) << DescribeErrors();
+      EXPECT_EQ(VerifyWith(signedXml, body), 7) << DescribeErrors();
       ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
-      EXPECT_EQ(CheckRecord::Get().certificates[0], signer.Der());
+      EXPECT_EQ(CheckRecord::Get().certificates[0], signer.der());
     }
   }
 }
@@ -378,16 +378,16 @@ TEST_F(ForgedSignatureTest, TheCasAboveTheSignerAreStillCheckedInFull) {
   CertOptions ca;
   ca.subject = {{"CN", "Expired CA"}};
   ca.ca = true;
-  ca.not_before = -100 * kDay;
-  ca.not_after = -kDay;
-  const Credential expired_ca = pki_.Issue(ca, pki_.root());
-  const Credential signer = pki_.Issue(CertOptions(), expired_ca);
-  const std::string signed_xml = SignedByTool(GostTemplate(), signer);
-  ExpectRefused(WithInKeyInfo(signed_xml, X509Data({&expired_ca})), " 71 ",
+  ca.notBefore = -100 * kDay;
+  ca.notAfter = -kDay;
+  const Credential expired_ca = pki_.issue(ca, pki_.root());
+  const Credential signer = pki_.issue(CertOptions(), expired_ca);
+  const std::string signedXml = SignedByTool(GostTemplate(), signer);
+  ExpectRefused(WithInKeyInfo(signedXml, X509Data({&expired_ca})), " 71 ",
                 "certificate has expired");
   // A CA of the same name that the root never issued.
-  const Credential forged_ca = pki_.SelfSigned(ca);
-  const Credential forged_signer = pki_.Issue(CertOptions(), forged_ca);
+  const Credential forged_ca = pki_.selfSigned(ca);
+  const Credential forged_signer = pki_.issue(CertOptions(), forged_ca);
   ExpectNoKey(WithInKeyInfo(SignedByTool(GostTemplate(), forged_signer), X509Data({&forged_ca})));
 }
 
@@ -405,12 +405,12 @@ TEST_F(ForgedSignatureTest, DISABLED_BenchmarkTheLargestAcceptedWork) {
   while (data.size() < 1000 * 1000) data += "<Item n=\"1\">value value value value</Item>";
   std::string eight;
   for (int i = 0; i < 8; ++i) eight += Reference("", std::string(kEnveloped) + kC14n + kExcC14n);
-  const std::string signed_xml = SignedByTool(
+  const std::string signedXml = SignedByTool(
       Envelope("<Data>" + data + "</Data>" + SignatureElement(kGostMethod, eight)), victim_);
   const std::clock_t start = std::clock();
-  EXPECT_EQ(VerifyWith(signed_xml), 0) << DescribeErrors();
+  EXPECT_EQ(VerifyWith(signedXml), 0) << DescribeErrors();
   const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
-  std::printf("verify of %zu bytes, 8 references x 3 transforms: %.2f s CPU\n", signed_xml.size(),
+  std::printf("verify of %zu bytes, 8 references x 3 transforms: %.2f s CPU\n", signedXml.size(),
               seconds);
 }
 

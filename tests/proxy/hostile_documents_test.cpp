@@ -67,14 +67,14 @@ TEST_F(HostileDocumentTest, ExternalEntityNamingALocalFile) {
 
 TEST_F(HostileDocumentTest, ExternalEntityNamingAUrl) {
   const std::string document =
-      "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"" + listener_.Url("/entity") + "\">]><doc>&xxe;</doc>";
+      "<!DOCTYPE doc [<!ENTITY xxe SYSTEM \"" + listener_.url("/entity") + "\">]><doc>&xxe;</doc>";
   EXPECT_EQ(SignEverywhere(document), (std::vector<int>{209, 209}));
   EXPECT_FALSE(listener_.WasContacted());
 }
 
 TEST_F(HostileDocumentTest, ExternalParameterEntity) {
   const std::string document = "<!DOCTYPE doc [<!ENTITY % p SYSTEM \"file://" + secret_dtd_ +
-                               "\"> %p; <!ENTITY % q SYSTEM \"" + listener_.Url("/p") +
+                               "\"> %p; <!ENTITY % q SYSTEM \"" + listener_.url("/p") +
                                "\"> %q;]><doc>x</doc>";
   // Declarations from outside are left out; the document itself is whole.
   EXPECT_EQ(SignEverywhere(document), (std::vector<int>{0, 0}));
@@ -82,7 +82,7 @@ TEST_F(HostileDocumentTest, ExternalParameterEntity) {
 }
 
 TEST_F(HostileDocumentTest, ExternalDtdIsNotRead) {
-  for (const std::string& dtd : {"file://" + secret_dtd_, listener_.Url("/doc.dtd")}) {
+  for (const std::string& dtd : {"file://" + secret_dtd_, listener_.url("/doc.dtd")}) {
     const std::string document = "<!DOCTYPE doc SYSTEM \"" + dtd + "\"><doc>x</doc>";
     // Signed without what the DTD would add.
     EXPECT_EQ(SignEverywhere(document), (std::vector<int>{0, 0})) << dtd;

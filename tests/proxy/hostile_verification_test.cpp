@@ -51,16 +51,16 @@ class HostileVerificationTest : public VerifyTest {
  protected:
   void SetUp() override {
     VerifyTest::SetUp();
-    signer_credential_ = pki_.Issue(CertOptions());
+    signer_credential_ = pki_.issue(CertOptions());
     verifier_.emplace(pki_.root(), pki_.intermediate());
   }
 
   // The template signed by xmlsec1, which verifies it too (a test failure otherwise).
-  std::string GenuinelySigned(const std::string& template_xml) {
-    const std::string signed_xml = SignedByTool(template_xml, signer_credential_);
+  std::string GenuinelySigned(const std::string& templateXml) {
+    const std::string signedXml = SignedByTool(templateXml, signer_credential_);
     std::string said;
-    EXPECT_TRUE(verifier_->Verifies(signed_xml, &said)) << said << signed_xml;
-    return signed_xml;
+    EXPECT_TRUE(verifier_->Verifies(signedXml, &said)) << said << signedXml;
+    return signedXml;
   }
 
   Credential signer_credential_;
@@ -69,18 +69,18 @@ class HostileVerificationTest : public VerifyTest {
 
 TEST_F(HostileVerificationTest, AReferenceToAUrlIsNeverFetched) {
   LoopbackHttpServer server;
-  server.Serve("/data.xml", "<Data>снаружи</Data>");
-  const std::string url = server.Url("/data.xml");
-  const std::string signed_xml = GenuinelySigned(GostTemplate(url, kC14n));
-  const int fetched = server.RequestsFor("/data.xml");
+  server.serve("/data.xml", "<Data>снаружи</Data>");
+  const std::string url = server.url("/data.xml");
+  const std::string signedXml = GenuinelySigned(GostTemplate(url, kC14n));
+  const int fetched = server.requestsFor("/data.xml");
   ASSERT_GE(fetched, 2);  // once to sign, once to verify
-  ExpectRefused(signed_xml, kUriRefused, url);
-  EXPECT_EQ(server.RequestsFor("/data.xml"), fetched);
+  ExpectRefused(signedXml, kUriRefused, url);
+  EXPECT_EQ(server.requestsFor("/data.xml"), fetched);
 
   // Pointed at a port that only listens: no connection is even attempted.
   Listener listener;
-  const std::string elsewhere = Replaced(signed_xml, url, listener.Url("/data.xml"));
-  ExpectRefused(elsewhere, kUriRefused, listener.Url("/data.xml"));
+  const std::string elsewhere = Replaced(signedXml, url, listener.url("/data.xml"));
+  ExpectRefused(elsewhere, kUriRefused, listener.url("/data.xml"));
   EXPECT_FALSE(listener.WasContacted());
 }
 
@@ -89,8 +89,8 @@ TEST_F(HostileVerificationTest, AReferenceToALocalFileIsNeverRead) {
   for (const std::string& uri : {"file://" + file, file}) {
     SCOPED_TRACE(uri);
     CheckRecord::Get() = CheckRecord();
-    const std::string signed_xml = GenuinelySigned(GostTemplate(uri, kC14n));
-    ExpectRefused(signed_xml, kUriRefused, uri);
+    const std::string signedXml = GenuinelySigned(GostTemplate(uri, kC14n));
+    ExpectRefused(signedXml, kUriRefused, uri);
   }
 }
 
@@ -102,8 +102,8 @@ TEST_F(HostileVerificationTest, AnXsltTransformIsNeverRun) {
       "<xsl:output method=\"text\"/><xsl:template match=\"/\">"
       "<xsl:value-of select=\"//*[local-name()='Data']\"/></xsl:template></xsl:stylesheet>"
       "</Transform>";
-  const std::string signed_xml = GenuinelySigned(GostTemplate("", xslt));
-  ExpectRefused(signed_xml, kTransformRefused, "REC-xslt-19991116");
+  const std::string signedXml = GenuinelySigned(GostTemplate("", xslt));
+  ExpectRefused(signedXml, kTransformRefused, "REC-xslt-19991116");
 }
 
 TEST_F(HostileVerificationTest, ExternalEntitiesAndDtdsAreNotRead) {
@@ -119,22 +119,22 @@ TEST_F(HostileVerificationTest, ExternalEntitiesAndDtdsAreNotRead) {
   };
   const std::vector<Case> cases = {
       {"external DTD file", "<!DOCTYPE Envelope SYSTEM \"file://" + dtd + "\">"},
-      {"external DTD URL", "<!DOCTYPE Envelope SYSTEM \"" + listener.Url("/doc.dtd") + "\">"},
+      {"external DTD URL", "<!DOCTYPE Envelope SYSTEM \"" + listener.url("/doc.dtd") + "\">"},
       {"external parameter entities", "<!DOCTYPE Envelope [<!ENTITY % p SYSTEM \"" + dtd +
                                           "\"> %p; <!ENTITY % q SYSTEM \"" +
-                                          listener.Url("/p.dtd") + "\"> %q;]>"},
+                                          listener.url("/p.dtd") + "\"> %q;]>"},
   };
   // Signed without the declarations from outside.
-  const std::string signed_xml = GenuinelySigned(GostTemplate());
+  const std::string signedXml = GenuinelySigned(GostTemplate());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    EXPECT_EQ(VerifyWith(WithDoctype(signed_xml, c.doctype)), 0) << DescribeErrors();
+    EXPECT_EQ(VerifyWith(WithDoctype(signedXml, c.doctype)), 0) << DescribeErrors();
   }
   EXPECT_FALSE(listener.WasContacted());
 
   // An external entity in the content fails the parse, as when signing.
   const std::string entity =
-      WithDoctype(Replaced(signed_xml, "</Data>", "&xxe;</Data>"),
+      WithDoctype(Replaced(signedXml, "</Data>", "&xxe;</Data>"),
                   "<!DOCTYPE Envelope [<!ENTITY xxe SYSTEM \"file://" + dtd + "\">]>");
   EXPECT_EQ(VerifyWith(entity), 209);
   const std::vector<TraceLine> expected = {

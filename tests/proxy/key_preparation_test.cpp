@@ -44,8 +44,8 @@ class KeyPreparationTest : public SigningTest {
 };
 
 TEST_F(KeyPreparationTest, PinsAndPasswords) {
-  const std::string pin40 = PinOfLength(40);
-  const std::string pin45 = PinOfLength(45);
+  const std::string pin40 = pinOfLength(40);
+  const std::string pin45 = pinOfLength(45);
   const std::wstring longer = Wide(pin40 + "extra");
   const TraceLine refused{L"CryptSetProvParam call failed", 201, SCARD_W_WRONG_CHV};
   const TraceLine too_long{L"password is longer than 40 characters", 201, 0};
@@ -76,7 +76,7 @@ TEST_F(KeyPreparationTest, PinsAndPasswords) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     Certificate certificate =
-        StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin(c.container_pin));
+        StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin(c.container_pin));
     _xmlSecKey* key = nullptr;
     EXPECT_EQ(Prepare(certificate.get(), c.null_password ? nullptr : c.password.c_str(), &key),
               c.code)
@@ -92,7 +92,7 @@ TEST_F(KeyPreparationTest, PinsAndPasswords) {
 
 TEST_F(KeyPreparationTest, EncryptedContainerWithoutPinGivesNoKey) {
   Certificate certificate =
-      StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin("1234"));
+      StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin("1234"));
   for (const wchar_t* password : {static_cast<const wchar_t*>(nullptr), L""}) {
     _xmlSecKey* key = nullptr;
     EXPECT_EQ(Prepare(certificate.get(), password, &key), 202);
@@ -103,7 +103,7 @@ TEST_F(KeyPreparationTest, EncryptedContainerWithoutPinGivesNoKey) {
 }
 
 TEST_F(KeyPreparationTest, CertificateWithoutKeyContainer) {
-  Certificate certificate = StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().NoKey());
+  Certificate certificate = StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().noKey());
   _xmlSecKey* key = nullptr;
   EXPECT_EQ(Prepare(certificate.get(), L"1234", &key), 200);
   EXPECT_EQ(key, kUntouched);

@@ -15,7 +15,7 @@ const ProxyLibrary& Proxy() { return ProxyLibrary::Get(); }
 
 TEST(ExportsTest, ExactlyTheInterfaceIsExported) {
   const CliResult nm =
-      RunProgram("/usr/bin/nm", {"-D", "--defined-only", BinDir() + "/libQuilletProxy.so"});
+      runProgram("/usr/bin/nm", {"-D", "--defined-only", BinDir() + "/libQuilletProxy.so"});
   ASSERT_EQ(nm.status, 0) << nm.err;
   std::set<std::string> exported;
   std::istringstream lines(nm.out);
@@ -23,9 +23,8 @@ TEST(ExportsTest, ExactlyTheInterfaceIsExported) {
     exported.insert(name);
   }
   const std::set<std::string> expected = {
-      "InitXmlSec", "ShutDownXmlSec", "PreparePrivateKey", "CreateSignatureTemplate",
-      "Sign",       "Verify",         "FreeXmlBuffer",     "DestroyKey",
-      "DestroyTemplate"};
+      "InitXmlSec", "ShutDownXmlSec", "PreparePrivateKey", "CreateSignatureTemplate", "Sign",
+      "Verify",     "FreeXmlBuffer",  "DestroyKey",        "DestroyTemplate"};
   EXPECT_EQ(exported, expected);
 }
 

@@ -34,7 +34,7 @@ class Listener {
   Listener(const Listener&) = delete;
   Listener& operator=(const Listener&) = delete;
 
-  std::string Url(const std::string& path) const {
+  std::string url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(port_) + path;
   }
   // True when a connection is waiting; no waiting: the question is what already happened.

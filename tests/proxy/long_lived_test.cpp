@@ -44,7 +44,8 @@ TEST_F(LongLivedTest, ThousandRequestsDoNotGrowTheProcess) {
 #if defined(__SANITIZE_ADDRESS__)
   GTEST_SKIP() << "AddressSanitizer keeps freed memory; its leak check covers this build";
 #endif
-  Certificate signer = StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin("1234"));
+  Certificate signer =
+      StoredSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin("1234"));
   for (int i = 0; i < 100; ++i) ASSERT_NO_FATAL_FAILURE(Request(signer.get()));
   const long before = ResidentBytes();
   for (int i = 0; i < 900; ++i) ASSERT_NO_FATAL_FAILURE(Request(signer.get()));

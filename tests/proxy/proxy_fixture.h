@@ -147,11 +147,11 @@ inline std::string Narrow(const std::wstring& wide) {
 // NULL (with a test failure) when it cannot be found.
 inline PCCERT_CONTEXT StoredCertificate(TestStores& stores, const Credential& credential,
                                         const TestStores::AddOptions& options) {
-  stores.Add("My", credential, options);
+  stores.add("My", credential, options);
   HCERTSTORE store =
       CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                     CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, L"My");
-  const Bytes hash = credential.Sha1();
+  const Bytes hash = credential.sha1();
   CRYPT_HASH_BLOB blob{static_cast<DWORD>(hash.size()), const_cast<BYTE*>(hash.data())};
   PCCERT_CONTEXT context =
       CertFindCertificateInStore(store, X509_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &blob, nullptr);
@@ -203,8 +203,8 @@ class ScratchDir {
 class XmlSecTool {
  public:
   XmlSecTool(const Credential& root, const Credential& intermediate) {
-    root_ = scratch_.Write("root.pem", root.Pem());
-    intermediate_ = scratch_.Write("intermediate.pem", intermediate.Pem());
+    root_ = scratch_.Write("root.pem", root.pem());
+    intermediate_ = scratch_.Write("intermediate.pem", intermediate.pem());
   }
 
   // True when xmlsec1 verifies the document's first signature (or the one the XPath
@@ -215,7 +215,7 @@ class XmlSecTool {
                                      root_,    "--untrusted-pem",    intermediate_};
     if (!signature_xpath.empty()) args.insert(args.end(), {"--node-xpath", signature_xpath});
     args.push_back(scratch_.Write("signed.xml", document));
-    const CliResult result = RunXmlsec1(args, scratch_.path());
+    const CliResult result = runXmlsec1(args, scratch_.path());
     *output = result.out + result.err;
     return result.status == 0 && result.err.find("OK") != std::string::npos;
   }

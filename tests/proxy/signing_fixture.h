@@ -24,9 +24,9 @@ class SigningTest : public InitializedProxyTest {
 
   // A certificate with a key of the type, issued by the PKI's intermediate, in "My".
   Certificate StoredSigner(KeyType type, const TestStores::AddOptions& options = {}) {
-    CertOptions cert_options;
-    cert_options.key_type = type;
-    return Certificate(StoredCertificate(stores_, pki_.Issue(cert_options), options));
+    CertOptions certOptions;
+    certOptions.keyType = type;
+    return Certificate(StoredCertificate(stores_, pki_.issue(certOptions), options));
   }
 
   // The key of a certificate without PIN (a test failure when the library refuses it).

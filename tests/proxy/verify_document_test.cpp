@@ -16,8 +16,8 @@ TEST_F(VerifyTest, DocumentsSignedByTheLibraryVerifyWithEveryAlgorithm) {
   for (KeyType type : {KeyType::kGost2001, KeyType::kGost2012_256, KeyType::kGost2012_512}) {
     SCOPED_TRACE(static_cast<int>(type));
     CheckRecord::Get() = CheckRecord();
-    const std::string signed_xml = SignedBy(type, kDocument);
-    EXPECT_EQ(VerifyWith(signed_xml), 0) << DescribeErrors();
+    const std::string signedXml = SignedBy(type, kDocument);
+    EXPECT_EQ(VerifyWith(signedXml), 0) << DescribeErrors();
     EXPECT_EQ(Recorded::lines(), Bare(0));
     // The check got the signer's own certificate, once.
     ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
@@ -27,32 +27,32 @@ TEST_F(VerifyTest, DocumentsSignedByTheLibraryVerifyWithEveryAlgorithm) {
 }
 
 TEST_F(VerifyTest, DocumentsSignedByXmlsec1Verify) {
-  const Credential signer = pki_.Issue(CertOptions());
+  const Credential signer = pki_.issue(CertOptions());
   EXPECT_EQ(VerifyWith(SignedByTool(GostTemplate(), signer)), 0) << DescribeErrors();
   ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
-  EXPECT_EQ(CheckRecord::Get().certificates[0], signer.Der());
+  EXPECT_EQ(CheckRecord::Get().certificates[0], signer.der());
 }
 
 TEST_F(VerifyTest, TheCheckersVerdictBecomesTheResult) {
-  const std::string signed_xml = SignedBy(KeyType::kGost2012_256, kDocument);
+  const std::string signedXml = SignedBy(KeyType::kGost2012_256, kDocument);
   CheckRecord::Get().verdict = 7;
-  EXPECT_EQ(VerifyWith(signed_xml), 7);
+  EXPECT_EQ(VerifyWith(signedXml), 7);
   EXPECT_EQ(Recorded::lines(), Bare(7));
   // Revocation unknown is the host's to forgive, not the library's.
   CheckRecord::Get().verdict = 11;
-  EXPECT_EQ(VerifyWith(signed_xml), 11);
+  EXPECT_EQ(VerifyWith(signedXml), 11);
 }
 
 TEST_F(VerifyTest, FailuresOfTheDocumentAndItsSignature) {
-  const std::string signed_xml = SignedBy(KeyType::kGost2012_256, kDocument);
+  const std::string signedXml = SignedBy(KeyType::kGost2012_256, kDocument);
   struct Case {
     const char* what;
     std::string document;
     int code;
   };
   const std::vector<Case> cases = {
-      {"changed after signing", Replaced(signed_xml, "Прошу принять", "Прошу отклонить"), 217},
-      {"signature value changed", Replaced(signed_xml, "<SignatureValue>", "<SignatureValue>AAAA"),
+      {"changed after signing", Replaced(signedXml, "Прошу принять", "Прошу отклонить"), 217},
+      {"signature value changed", Replaced(signedXml, "<SignatureValue>", "<SignatureValue>AAAA"),
        217},
       {"no signature", kDocument, 215},
       {"signature of another namespace",
@@ -95,7 +95,7 @@ TEST_F(VerifyTest, AValidSignatureWithoutCheckOrCertificateIsNotAccepted) {
   // An RSA key given as a bare KeyValue: the signature checks, but no certificate comes with
   // the key.
   CertOptions rsa;
-  rsa.key_type = KeyType::kRsa;
+  rsa.keyType = KeyType::kRsa;
   const std::string key_value_signed = SignedByTool(
       Replaced(Replaced(GostTemplate("",
                                      "<Transform Algorithm=\"http://www.w3.org/2000/09/"
@@ -105,7 +105,7 @@ TEST_F(VerifyTest, AValidSignatureWithoutCheckOrCertificateIsNotAccepted) {
                         "http://www.w3.org/2001/04/xmldsig-more#rsa-sha256"),
                std::string(kGostNs) + "gostr34112012-256",
                "http://www.w3.org/2001/04/xmlenc#sha256"),
-      pki_.Issue(rsa));
+      pki_.issue(rsa));
   ASSERT_NE(key_value_signed.find("RSAKeyValue"), std::string::npos) << key_value_signed;
   // Its RSA signature method is refused before the key is looked for.
   EXPECT_EQ(VerifyWith(key_value_signed), 216) << DescribeErrors();
@@ -113,7 +113,7 @@ TEST_F(VerifyTest, AValidSignatureWithoutCheckOrCertificateIsNotAccepted) {
 }
 
 TEST_F(VerifyTest, OnlyTheFirstSignatureInDocumentOrderCounts) {
-  const Credential signer = pki_.Issue(CertOptions());
+  const Credential signer = pki_.issue(CertOptions());
   const std::string broken =
       "<Signature xmlns=\"http://www.w3.org/2000/09/xmldsig#\"><SignedInfo/></Signature>";
   // xmlsec1 signs the first template; the broken one after it is part of the signed data.
@@ -139,7 +139,7 @@ TEST_F(VerifyTest, TheRootElementIsExaminedFirst) {
 }
 
 TEST_F(VerifyTest, OptionalCertificateProblemsAreWarningsOnly) {
-  const std::string signed_xml = SignedBy(KeyType::kGost2012_256, kDocument);
+  const std::string signedXml = SignedBy(KeyType::kGost2012_256, kDocument);
   struct Case {
     const char* what;
     std::string body;
@@ -153,13 +153,13 @@ TEST_F(VerifyTest, OptionalCertificateProblemsAreWarningsOnly) {
        Base64(Bytes{'n', 'o', 't', ' ', 'a', ' ', 'c', 'e', 'r', 't'}),
        {}},
       {"another valid certificate",
-       Base64(pki_.Issue(CertOptions()).Der()),
+       Base64(pki_.issue(CertOptions()).der()),
        {{L"optional certificate has been loaded", 0, 0}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     CheckRecord::Get() = CheckRecord();
-    EXPECT_EQ(VerifyWith(signed_xml, c.body), 0) << DescribeErrors();
+    EXPECT_EQ(VerifyWith(signedXml, c.body), 0) << DescribeErrors();
     std::vector<TraceLine> expected = {{L"Verify", 0, 0}};
     expected.insert(expected.end(), c.warnings.begin(), c.warnings.end());
     expected.push_back({L"Verify: 0", 0, 0});
@@ -172,14 +172,14 @@ TEST_F(VerifyTest, OptionalCertificateProblemsAreWarningsOnly) {
 }
 
 TEST_F(VerifyTest, OptionalCertificateVerifiesADocumentWithoutKeyInfo) {
-  const Credential signer = pki_.Issue(CertOptions());
+  const Credential signer = pki_.issue(CertOptions());
   const std::string bare = WithoutKeyInfo(SignedByTool(GostTemplate(), signer));
   EXPECT_EQ(VerifyWith(bare), 216);
-  EXPECT_EQ(VerifyWith(bare, Base64(signer.Der())), 0) << DescribeErrors();
+  EXPECT_EQ(VerifyWith(bare, Base64(signer.der())), 0) << DescribeErrors();
   ASSERT_EQ(CheckRecord::Get().certificates.size(), 1u);
-  EXPECT_EQ(CheckRecord::Get().certificates[0], signer.Der());
+  EXPECT_EQ(CheckRecord::Get().certificates[0], signer.der());
   // Someone else's certificate does not make it verify.
-  EXPECT_EQ(VerifyWith(bare, Base64(pki_.Issue(CertOptions()).Der())), 217);
+  EXPECT_EQ(VerifyWith(bare, Base64(pki_.issue(CertOptions()).der())), 217);
 }
 
 // Which chains the user's stores make trusted, as Windows' chain engine would.
@@ -203,23 +203,23 @@ TEST(VerifyTrustTest, TheUsersRootAndCaStoresDecide) {
     TestStores stores;
     TestPki pki;
     ScratchDir scratch;
-    if (c.root_in_root) stores.Add("Root", pki.root(), TestStores::AddOptions().NoKey());
+    if (c.root_in_root) stores.add("Root", pki.root(), TestStores::AddOptions().noKey());
     if (c.intermediate_in_ca)
-      stores.Add("CA", pki.intermediate(), TestStores::AddOptions().NoKey());
-    if (c.root_in_ca) stores.Add("CA", pki.root(), TestStores::AddOptions().NoKey());
-    const Credential signer = pki.Issue(CertOptions());
+      stores.add("CA", pki.intermediate(), TestStores::AddOptions().noKey());
+    if (c.root_in_ca) stores.add("CA", pki.root(), TestStores::AddOptions().noKey());
+    const Credential signer = pki.issue(CertOptions());
     std::string report;
-    const std::string signed_xml = SignWithXmlsec1(GostTemplate(), signer, scratch.path(), &report);
-    ASSERT_FALSE(signed_xml.empty()) << report;
+    const std::string signedXml = signWithXmlsec1(GostTemplate(), signer, scratch.path(), &report);
+    ASSERT_FALSE(signedXml.empty()) << report;
 
     const ProxyLibrary& proxy = ProxyLibrary::Get();
     int step = -1;
     ASSERT_EQ(proxy.init(RecordTrace, RecordXmlSecError, &step), 0);
     const std::string none;
-    EXPECT_EQ(proxy.verify(RecordTrace, RecordCheck, &signed_xml, &none), c.code);
+    EXPECT_EQ(proxy.verify(RecordTrace, RecordCheck, &signedXml, &none), c.code);
     // The signer's certificate as the optional one is taken as it is given.
-    const std::string body = Base64(signer.Der());
-    EXPECT_EQ(proxy.verify(RecordTrace, RecordCheck, &signed_xml, &body), 0);
+    const std::string body = Base64(signer.der());
+    EXPECT_EQ(proxy.verify(RecordTrace, RecordCheck, &signedXml, &body), 0);
     proxy.shutdown();
   }
 }

@@ -67,8 +67,8 @@ class VerifyTest : public SigningTest {
   void SetUp() override {
     SigningTest::SetUp();
     CheckRecord::Get() = CheckRecord();
-    stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
-    stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
+    stores_.add("Root", pki_.root(), TestStores::AddOptions().noKey());
+    stores_.add("CA", pki_.intermediate(), TestStores::AddOptions().noKey());
   }
 
   // Verifies the document with the optional certificate body and the check; the trace is
@@ -107,11 +107,11 @@ class VerifyTest : public SigningTest {
   }
 
   // The template signed by xmlsec1 with the credential (a test failure when it refuses).
-  std::string SignedByTool(const std::string& template_xml, const Credential& signer) {
+  std::string SignedByTool(const std::string& templateXml, const Credential& signer) {
     std::string report;
-    const std::string signed_xml = SignWithXmlsec1(template_xml, signer, scratch_.path(), &report);
-    EXPECT_FALSE(signed_xml.empty()) << report;
-    return signed_xml;
+    const std::string signedXml = signWithXmlsec1(templateXml, signer, scratch_.path(), &report);
+    EXPECT_FALSE(signedXml.empty()) << report;
+    return signedXml;
   }
 
   ScratchDir scratch_;

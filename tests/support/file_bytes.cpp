@@ -24,12 +24,12 @@ bool pathExists(const std::string& path) {
   return stat(path.c_str(), &status) == 0;
 }
 
-void WriteFileBytes(const std::string& path, const std::string& bytes) {
+void writeFileOrFail(const std::string& path, const std::string& bytes) {
   if (!writeFile(path, bytes)) ADD_FAILURE() << "cannot write " << path;
 }
 
-void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+void writeFileOrFail(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  writeFileOrFail(path, std::string(bytes.begin(), bytes.end()));
 }
 
 }  // namespace quillet::test

@@ -15,7 +15,7 @@ bool writeFile(const std::string& path, const std::string& bytes);
 bool pathExists(const std::string& path);
 
 // Writes bytes to a file (replacing it); fails the calling test when it cannot.
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-void WriteFileBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+void writeFileOrFail(const std::string& path, const std::string& bytes);
+void writeFileOrFail(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace quillet::test

@@ -2,7 +2,7 @@
 
 namespace quillet::test {
 
-nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+nlohmann::json signRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
                            const std::string& store, const std::string& password) {
   nlohmann::json request = {{"actionCode", "sign"}, {"xmls", documents}};
   if (!thumbprint.empty()) request["thumbprint"] = thumbprint;
@@ -11,13 +11,13 @@ nlohmann::json SignRequest(const std::vector<std::string>& documents, const std:
   return request;
 }
 
-nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body) {
+nlohmann::json verifyRequest(const std::string& document, const std::string& certificateBody) {
   nlohmann::json request = {{"actionCode", "verify"}, {"xml", document}};
-  if (!certificate_body.empty()) request["certificateBody"] = certificate_body;
+  if (!certificateBody.empty()) request["certificateBody"] = certificateBody;
   return request;
 }
 
-nlohmann::json ErrorAnswer(const std::string& message) {
+nlohmann::json errorAnswer(const std::string& message) {
   return {{"success", false}, {"errorMessage", "QuilletHost: " + message}};
 }
 

@@ -9,12 +9,12 @@ namespace quillet::test {
 
 // A "sign" request for the documents with the thumbprint (bare hex or the platform's text),
 // store name and password; an empty text leaves its parameter out.
-nlohmann::json SignRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
+nlohmann::json signRequest(const std::vector<std::string>& documents, const std::string& thumbprint,
                            const std::string& store = "", const std::string& password = "");
 // A "verify" request.
-nlohmann::json VerifyRequest(const std::string& document, const std::string& certificate_body = "");
+nlohmann::json verifyRequest(const std::string& document, const std::string& certificateBody = "");
 
 // The error answer with the host's prefix and the text.
-nlohmann::json ErrorAnswer(const std::string& message);
+nlohmann::json errorAnswer(const std::string& message);
 
 }  // namespace quillet::test

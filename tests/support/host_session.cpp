@@ -7,48 +7,48 @@
 
 namespace quillet::test {
 
-HostSession::HostSession() : log_dir_(logDirectoryIn(stores_.home(), true)) {}
+HostSession::HostSession() : logDir_(logDirectoryIn(stores_.home(), true)) {}
 
-void HostSession::TrustPki() {
-  if (pki_trusted_) return;
-  stores_.Add("Root", pki_.root(), TestStores::AddOptions().NoKey());
-  stores_.Add("CA", pki_.intermediate(), TestStores::AddOptions().NoKey());
+void HostSession::trustPki() {
+  if (pkiTrusted_) return;
+  stores_.add("Root", pki_.root(), TestStores::AddOptions().noKey());
+  stores_.add("CA", pki_.intermediate(), TestStores::AddOptions().noKey());
   // A CRL that revokes nothing, so that the revocation of what the intermediate issued can
   // be checked.
-  stores_.AddCrl("CA", pki_.MakeCrl(pki_.intermediate(), {}), "intermediate");
-  pki_trusted_ = true;
+  stores_.addCrl("CA", pki_.makeCrl(pki_.intermediate(), {}), "intermediate");
+  pkiTrusted_ = true;
 }
 
-Credential HostSession::AddSigner(KeyType type, const TestStores::AddOptions& options,
+Credential HostSession::addSigner(KeyType type, const TestStores::AddOptions& options,
                                   const std::string& store) {
-  CertOptions cert_options;
-  cert_options.key_type = type;
-  return AddCertificate(cert_options, options, store);
+  CertOptions certOptions;
+  certOptions.keyType = type;
+  return addCertificate(certOptions, options, store);
 }
 
-Credential HostSession::AddCertificate(const CertOptions& cert_options,
+Credential HostSession::addCertificate(const CertOptions& certOptions,
                                        const TestStores::AddOptions& options,
                                        const std::string& store) {
-  TrustPki();
-  Credential credential = pki_.Issue(cert_options);
-  stores_.Add(store, credential, options);
+  trustPki();
+  Credential credential = pki_.issue(certOptions);
+  stores_.add(store, credential, options);
   return credential;
 }
 
-HostOptions HostSession::Options(const std::string& program) const {
-  HostOptions options;
-  options.program = program;
-  options.arguments = host_arguments_;
-  options.environment = {{"HOME", stores_.home()}, {"XDG_DATA_HOME", stores_.home()}};
-  return options;
+HostOptions HostSession::options(const std::string& program) const {
+  HostOptions result;
+  result.program = program;
+  result.arguments = hostArguments_;
+  result.environment = {{"HOME", stores_.home()}, {"XDG_DATA_HOME", stores_.home()}};
+  return result;
 }
 
-std::vector<nlohmann::json> HostSession::AskAll(const std::vector<nlohmann::json>& requests,
+std::vector<nlohmann::json> HostSession::askAll(const std::vector<nlohmann::json>& requests,
                                                 const std::string& program) {
   std::string input;
   for (const nlohmann::json& request : requests) input += frame(request.dump());
-  ProcessOutcome outcome = runHost(input, Options(program));
-  exit_code_ = outcome.exitCode;
+  ProcessOutcome outcome = runHost(input, options(program));
+  exitCode_ = outcome.exitCode;
   SplitFrames frames = splitFrames(outcome.output);
   std::vector<nlohmann::json> answers;
   for (std::size_t i = 0; i < requests.size(); ++i) {
@@ -67,23 +67,23 @@ std::vector<nlohmann::json> HostSession::AskAll(const std::vector<nlohmann::json
   return answers;
 }
 
-nlohmann::json HostSession::Ask(const nlohmann::json& request, const std::string& program) {
-  return AskAll({request}, program).front();
+nlohmann::json HostSession::ask(const nlohmann::json& request, const std::string& program) {
+  return askAll({request}, program).front();
 }
 
-std::string HostSession::LogText() const { return readLog(log_dir_); }
+std::string HostSession::logText() const { return readLog(logDir_); }
 
-std::vector<std::string> HostSession::LogTexts() const {
+std::vector<std::string> HostSession::logTexts() const {
   std::vector<std::string> texts;
-  for (const std::string& line : splitLines(LogText())) {
+  for (const std::string& line : splitLines(logText())) {
     texts.push_back(stampedText(line).value_or(line));
   }
   return texts;
 }
 
-void HostSession::ClearLog() const {
-  for (const std::string& name : logFileNames(log_dir_)) {
-    std::filesystem::remove(log_dir_ + "/" + name);
+void HostSession::clearLog() const {
+  for (const std::string& name : logFileNames(logDir_)) {
+    std::filesystem::remove(logDir_ + "/" + name);
   }
 }
 

@@ -30,50 +30,50 @@ class HostSession {
   TestPki& pki() { return pki_; }
 
   // A signing certificate of the key type issued by the PKI's intermediate and put into the
-  // store with its key; TrustPki() first, so that the certificate's chain is trusted and its
+  // store with its key; trustPki() first, so that the certificate's chain is trusted and its
   // revocation can be checked as on a user's machine.
-  Credential AddSigner(KeyType type = KeyType::kGost2012_256,
+  Credential addSigner(KeyType type = KeyType::kGost2012_256,
                        const TestStores::AddOptions& options = {}, const std::string& store = "My");
   // The same for a certificate made from the options.
-  Credential AddCertificate(const CertOptions& cert_options,
+  Credential addCertificate(const CertOptions& certOptions,
                             const TestStores::AddOptions& options = {},
                             const std::string& store = "My");
   // Puts the PKI's root into "Root" and its intermediate with a CRL of it that revokes
   // nothing into "CA" (once).
-  void TrustPki();
+  void trustPki();
 
   // How the host is run for this user: HOME and XDG_DATA_HOME of the session, the program
   // given (the build's QuilletHost when empty).
-  HostOptions Options(const std::string& program = "") const;
+  HostOptions options(const std::string& program = "") const;
   // Command-line arguments for every host the session starts from now on.
-  void SetHostArguments(std::vector<std::string> arguments) {
-    host_arguments_ = std::move(arguments);
+  void setHostArguments(std::vector<std::string> arguments) {
+    hostArguments_ = std::move(arguments);
   }
 
   // Sends the requests to one host process in order and closes its input. Returns one
   // answer per request (null, with a test failure, for an answer that does not come or is
-  // not JSON); exit_code() then holds the host's exit status.
-  std::vector<nlohmann::json> AskAll(const std::vector<nlohmann::json>& requests,
+  // not JSON); exitCode() then holds the host's exit status.
+  std::vector<nlohmann::json> askAll(const std::vector<nlohmann::json>& requests,
                                      const std::string& program = "");
   // One request in a host process of its own.
-  nlohmann::json Ask(const nlohmann::json& request, const std::string& program = "");
-  int exit_code() const { return exit_code_; }
+  nlohmann::json ask(const nlohmann::json& request, const std::string& program = "");
+  int exitCode() const { return exitCode_; }
 
   // The texts of the log's lines behind their time stamps; lines without a stamp (the
   // continuation of a multi-line entry, session headers) come as they are.
-  std::vector<std::string> LogTexts() const;
+  std::vector<std::string> logTexts() const;
   // Removes the log so that the next request starts it afresh.
-  void ClearLog() const;
+  void clearLog() const;
   // The whole log text.
-  std::string LogText() const;
+  std::string logText() const;
 
  private:
   TestStores stores_;
   TestPki pki_;
-  std::string log_dir_;
-  bool pki_trusted_ = false;
-  int exit_code_ = -1;
-  std::vector<std::string> host_arguments_;
+  std::string logDir_;
+  bool pkiTrusted_ = false;
+  int exitCode_ = -1;
+  std::vector<std::string> hostArguments_;
 };
 
 }  // namespace quillet::test

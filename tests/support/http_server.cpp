@@ -69,7 +69,7 @@ LoopbackHttpServer::LoopbackHttpServer() {
     ADD_FAILURE() << "cannot listen on 127.0.0.1: " << std::strerror(errno);
     return;
   }
-  thread_ = std::thread([this] { Run(); });
+  thread_ = std::thread([this] { run(); });
 }
 
 LoopbackHttpServer::~LoopbackHttpServer() {
@@ -83,21 +83,21 @@ LoopbackHttpServer::~LoopbackHttpServer() {
   }
 }
 
-void LoopbackHttpServer::Serve(const std::string& path, const std::string& body) {
+void LoopbackHttpServer::serve(const std::string& path, const std::string& body) {
   std::lock_guard<std::mutex> lock(mutex_);
   bodies_[path] = body;
 }
 
-std::string LoopbackHttpServer::Url(const std::string& path) const {
+std::string LoopbackHttpServer::url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
-int LoopbackHttpServer::RequestsFor(const std::string& path) {
+int LoopbackHttpServer::requestsFor(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   return requests_[path];
 }
 
-void LoopbackHttpServer::Run() {
+void LoopbackHttpServer::run() {
   for (;;) {
     pollfd waiting[2] = {{listener_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
     if (poll(waiting, 2, -1) < 0) {
@@ -107,12 +107,12 @@ void LoopbackHttpServer::Run() {
     if (waiting[1].revents != 0) return;
     const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (connection < 0) continue;
-    Answer(connection);
+    answer(connection);
     close(connection);
   }
 }
 
-void LoopbackHttpServer::Answer(int connection) {
+void LoopbackHttpServer::answer(int connection) {
   const std::string path = RequestPath(ReadRequestHead(connection));
   std::string status = "404 Not Found";
   std::string body;
@@ -138,7 +138,7 @@ RefusingPort::~RefusingPort() {
   if (socket_ >= 0) close(socket_);
 }
 
-std::string RefusingPort::Url(const std::string& path) const {
+std::string RefusingPort::url(const std::string& path) const {
   return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 

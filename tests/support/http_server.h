@@ -21,15 +21,15 @@ class LoopbackHttpServer {
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   // Answers GET `path` with 200 and the body from now on.
-  void Serve(const std::string& path, const std::string& body);
+  void serve(const std::string& path, const std::string& body);
   // The URL of a path on this server ("http://127.0.0.1:<port><path>").
-  std::string Url(const std::string& path) const;
+  std::string url(const std::string& path) const;
   // How many requests for the path have been answered so far.
-  int RequestsFor(const std::string& path);
+  int requestsFor(const std::string& path);
 
  private:
-  void Run();
-  void Answer(int connection);
+  void run();
+  void answer(int connection);
 
   int listener_ = -1;
   int wake_[2] = {-1, -1};
@@ -50,7 +50,7 @@ class RefusingPort {
   RefusingPort& operator=(const RefusingPort&) = delete;
 
   // The URL of a path at this port.
-  std::string Url(const std::string& path) const;
+  std::string url(const std::string& path) const;
 
  private:
   int socket_ = -1;

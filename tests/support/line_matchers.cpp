@@ -2,7 +2,7 @@
 
 namespace quillet::test {
 
-testing::AssertionResult ContainsInOrder(const std::vector<std::string>& lines,
+testing::AssertionResult containsInOrder(const std::vector<std::string>& lines,
                                          const std::vector<std::string>& expected) {
   std::size_t at = 0;
   for (const std::string& entry : expected) {
@@ -18,7 +18,7 @@ testing::AssertionResult ContainsInOrder(const std::vector<std::string>& lines,
   return testing::AssertionSuccess();
 }
 
-int CountLines(const std::vector<std::string>& lines, const std::string& prefix) {
+int countLines(const std::vector<std::string>& lines, const std::string& prefix) {
   int count = 0;
   for (const std::string& line : lines) count += line.rfind(prefix, 0) == 0 ? 1 : 0;
   return count;

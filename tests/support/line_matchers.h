@@ -10,9 +10,9 @@ namespace quillet::test {
 
 // Succeeds when every entry of `expected` is the beginning of a line of `lines`, each after
 // the line that matched the entry before it.
-testing::AssertionResult ContainsInOrder(const std::vector<std::string>& lines,
+testing::AssertionResult containsInOrder(const std::vector<std::string>& lines,
                                          const std::vector<std::string>& expected);
 // The number of lines that begin with `prefix`.
-int CountLines(const std::vector<std::string>& lines, const std::string& prefix);
+int countLines(const std::vector<std::string>& lines, const std::string& prefix);
 
 }  // namespace quillet::test

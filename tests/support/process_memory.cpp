@@ -65,7 +65,7 @@ void SearchMapping(int memory, const Mapping& mapping, const std::vector<MemoryP
 
 }  // namespace
 
-std::optional<std::vector<MemoryHit>> FindInProcessMemory(
+std::optional<std::vector<MemoryHit>> findInProcessMemory(
     pid_t pid, const std::vector<MemoryPattern>& patterns) {
   const int memory = open(("/proc/" + std::to_string(pid) + "/mem").c_str(), O_RDONLY | O_CLOEXEC);
   if (memory == -1) return std::nullopt;
@@ -79,7 +79,7 @@ std::optional<std::vector<MemoryHit>> FindInProcessMemory(
   return hits;
 }
 
-std::vector<MemoryPattern> TextForms(const std::string& name, const std::string& ascii) {
+std::vector<MemoryPattern> textForms(const std::string& name, const std::string& ascii) {
   std::string utf16, wide;
   for (char c : ascii) {
     utf16 += c;

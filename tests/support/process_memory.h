@@ -27,11 +27,11 @@ struct MemoryPattern {
 // Searches every readable mapping of process pid for the patterns (mappings larger than
 // 1 GiB are the sanitizers' shadow and reservations, and are passed over). Returns every
 // hit, or nullopt when the memory cannot be read at all (no rights).
-std::optional<std::vector<MemoryHit>> FindInProcessMemory(
+std::optional<std::vector<MemoryHit>> findInProcessMemory(
     pid_t pid, const std::vector<MemoryPattern>& patterns);
 
 // The forms a text of ASCII characters takes in memory: the bytes themselves, UTF-16LE, and
 // the 32-bit wide characters in which the host keeps UTF-16 units on Linux.
-std::vector<MemoryPattern> TextForms(const std::string& name, const std::string& ascii);
+std::vector<MemoryPattern> textForms(const std::string& name, const std::string& ascii);
 
 }  // namespace quillet::test

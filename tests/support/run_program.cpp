@@ -6,7 +6,7 @@
 
 namespace quillet::test {
 
-CliResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment) {
   tools::ProcessOptions options;
   options.program = program;

@@ -15,7 +15,7 @@ struct CliResult {
 
 // Runs `program` with the arguments and this process's environment plus (replacing)
 // the `environment` entries ("NAME=value"), with an empty standard input.
-CliResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment = {});
 
 }  // namespace quillet::test

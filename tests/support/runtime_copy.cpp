@@ -17,12 +17,12 @@ RuntimeCopy::RuntimeCopy() {
   }
 }
 
-void RuntimeCopy::Remove(const std::string& name) const {
+void RuntimeCopy::remove(const std::string& name) const {
   std::error_code error;
   EXPECT_TRUE(std::filesystem::remove(dir_.file(name), error)) << "no " << name << " to remove";
 }
 
-void RuntimeCopy::Replace(const std::string& name, const std::string& source) const {
+void RuntimeCopy::replace(const std::string& name, const std::string& source) const {
   std::error_code error;
   std::filesystem::copy_file(source, dir_.file(name),
                              std::filesystem::copy_options::overwrite_existing, error);

@@ -17,9 +17,9 @@ class RuntimeCopy {
   // The QuilletHost program of the copy.
   std::string host() const { return dir_.file("QuilletHost"); }
   // Removes one file of the copy; a test failure when it was not there.
-  void Remove(const std::string& name) const;
+  void remove(const std::string& name) const;
   // Replaces (or adds) one file of the copy by the file at `source`.
-  void Replace(const std::string& name, const std::string& source) const;
+  void replace(const std::string& name, const std::string& source) const;
 
  private:
   TempDir dir_;

@@ -11,10 +11,10 @@ constexpr int kOkFromRight = 60;
 constexpr int kCancelFromRight = 176;
 constexpr int kButtonsFromBottom = 20;
 
-// Clicks the button `from_right` pixels left of the dialog's right edge.
-inline void ClickButton(WindowDriver& driver, unsigned long window, int from_right) {
-  const WindowGeometry geometry = driver.Geometry(window);
-  driver.Click(window, geometry.width - from_right, geometry.height - kButtonsFromBottom);
+// Clicks the button `fromRight` pixels left of the dialog's right edge.
+inline void clickButton(WindowDriver& driver, unsigned long window, int fromRight) {
+  const WindowGeometry geometry = driver.geometry(window);
+  driver.click(window, geometry.width - fromRight, geometry.height - kButtonsFromBottom);
 }
 
 }  // namespace quillet::test

@@ -87,22 +87,22 @@ void AddExtensions(X509* cert, X509* issuer_cert, const CertOptions& options) {
   X509V3_CTX context;
   X509V3_set_ctx(&context, issuer_cert, cert, nullptr, nullptr, 0);
   if (options.ca) AddExtension(cert, &context, NID_basic_constraints, "CA:TRUE", true);
-  int usage = options.key_usage;
+  int usage = options.keyUsage;
   if (options.ca && usage == kSigningUsage) usage = kDigitalSignature | kKeyCertSign | kCrlSign;
   if (usage != kNoKeyUsage) AddKeyUsage(cert, usage);
   AddExtension(cert, &context, NID_subject_key_identifier, "hash");
   if (issuer_cert != cert) AddExtension(cert, &context, NID_authority_key_identifier, "keyid");
-  if (!options.alt_email.empty()) {
-    AddExtension(cert, &context, NID_subject_alt_name, "email:" + options.alt_email);
+  if (!options.altEmail.empty()) {
+    AddExtension(cert, &context, NID_subject_alt_name, "email:" + options.altEmail);
   }
-  if (!options.crl_url.empty()) {
-    AddExtension(cert, &context, NID_crl_distribution_points, "URI:" + options.crl_url);
+  if (!options.crlUrl.empty()) {
+    AddExtension(cert, &context, NID_crl_distribution_points, "URI:" + options.crlUrl);
   }
 }
 
 }  // namespace
 
-Bytes Credential::Der() const {
+Bytes Credential::der() const {
   unsigned char* out = nullptr;
   const int length = i2d_X509(cert.get(), &out);
   Bytes der(out, out + (length > 0 ? length : 0));
@@ -110,7 +110,7 @@ Bytes Credential::Der() const {
   return der;
 }
 
-std::string Credential::Pem() const {
+std::string Credential::pem() const {
   BIO* bio = BIO_new(BIO_s_mem());
   PEM_write_bio_X509(bio, cert.get());
   char* data = nullptr;
@@ -120,16 +120,16 @@ std::string Credential::Pem() const {
   return pem;
 }
 
-Bytes Credential::Sha1() const {
-  const Bytes der = Der();
+Bytes Credential::sha1() const {
+  const Bytes encoded = der();
   Bytes hash(SHA_DIGEST_LENGTH);
-  SHA1(der.data(), der.size(), hash.data());
+  SHA1(encoded.data(), encoded.size(), hash.data());
   return hash;
 }
 
-std::string Credential::Sha1Hex() const { return HexOf(Sha1()); }
+std::string Credential::sha1Hex() const { return hexOf(sha1()); }
 
-long Credential::Serial() const { return ASN1_INTEGER_get(X509_get0_serialNumber(cert.get())); }
+long Credential::serial() const { return ASN1_INTEGER_get(X509_get0_serialNumber(cert.get())); }
 
 TestPki::TestPki() {
   if (QuilletGostEngine() == nullptr) {
@@ -139,14 +139,14 @@ TestPki::TestPki() {
   CertOptions root;
   root.subject = {{"C", "RU"}, {"O", "Quillet Test"}, {"CN", "Quillet Test Root CA"}};
   root.ca = true;
-  root.not_after = 3650 * kDay;
-  root_ = SelfSigned(root);
+  root.notAfter = 3650 * kDay;
+  root_ = selfSigned(root);
   CertOptions intermediate = root;
   intermediate.subject = {{"C", "RU"}, {"O", "Quillet Test"}, {"CN", "Quillet Test Issuing CA"}};
-  intermediate_ = Issue(intermediate, root_);
+  intermediate_ = issue(intermediate, root_);
 }
 
-const Credential& TestPki::CaWithKey(KeyType type) {
+const Credential& TestPki::caWithKey(KeyType type) {
   for (const auto& [held_type, credential] : cas_) {
     if (held_type == type) return credential;
   }
@@ -155,30 +155,30 @@ const Credential& TestPki::CaWithKey(KeyType type) {
   options.subject = {{"O", "Quillet Test"},
                      {"CN", std::string("Quillet Test CA ") + kNames[static_cast<int>(type)]}};
   options.ca = true;
-  options.key_type = type;
-  options.not_after = 3650 * kDay;
-  cas_.emplace_back(type, Issue(options, root_));
+  options.keyType = type;
+  options.notAfter = 3650 * kDay;
+  cas_.emplace_back(type, issue(options, root_));
   return cas_.back().second;
 }
 
-Credential TestPki::Issue(const CertOptions& options) { return Make(options, &intermediate_); }
+Credential TestPki::issue(const CertOptions& options) { return make(options, &intermediate_); }
 
-Credential TestPki::Issue(const CertOptions& options, const Credential& issuer) {
-  return Make(options, &issuer);
+Credential TestPki::issue(const CertOptions& options, const Credential& issuer) {
+  return make(options, &issuer);
 }
 
-Credential TestPki::SelfSigned(const CertOptions& options) { return Make(options, nullptr); }
+Credential TestPki::selfSigned(const CertOptions& options) { return make(options, nullptr); }
 
-Credential TestPki::Make(const CertOptions& options, const Credential* issuer) {
+Credential TestPki::make(const CertOptions& options, const Credential* issuer) {
   Credential made;
-  made.key = MakeKey(options.key_type);
+  made.key = makeKey(options.keyType);
   made.cert = CertPtr(X509_new(), X509_free);
   X509* cert = made.cert.get();
   Check(X509_set_version(cert, 2) == 1, "version");
   ASN1_INTEGER_set(X509_get_serialNumber(cert),
-                   options.serial != 0 ? options.serial : next_serial_++);
-  X509_gmtime_adj(X509_getm_notBefore(cert), options.not_before);
-  X509_gmtime_adj(X509_getm_notAfter(cert), options.not_after);
+                   options.serial != 0 ? options.serial : nextSerial_++);
+  X509_gmtime_adj(X509_getm_notBefore(cert), options.notBefore);
+  X509_gmtime_adj(X509_getm_notAfter(cert), options.notAfter);
   SetSubject(cert, options);
   X509* issuer_cert = issuer != nullptr ? issuer->cert.get() : cert;
   EVP_PKEY* issuer_key = issuer != nullptr ? issuer->key.get() : made.key.get();
@@ -189,13 +189,13 @@ Credential TestPki::Make(const CertOptions& options, const Credential* issuer) {
   return made;
 }
 
-Bytes TestPki::MakeCrl(const Credential& issuer, const std::vector<Revocation>& revoked,
-                       long this_update, long next_update) {
+Bytes TestPki::makeCrl(const Credential& issuer, const std::vector<Revocation>& revoked,
+                       long thisUpdate, long nextUpdate) {
   X509_CRL* crl = X509_CRL_new();
   X509_CRL_set_version(crl, 1);
   X509_CRL_set_issuer_name(crl, X509_get_subject_name(issuer.cert.get()));
-  ASN1_TIME* last = X509_gmtime_adj(nullptr, this_update);
-  ASN1_TIME* next = X509_gmtime_adj(nullptr, next_update);
+  ASN1_TIME* last = X509_gmtime_adj(nullptr, thisUpdate);
+  ASN1_TIME* next = X509_gmtime_adj(nullptr, nextUpdate);
   X509_CRL_set1_lastUpdate(crl, last);
   X509_CRL_set1_nextUpdate(crl, next);
   for (const Revocation& entry : revoked) {
@@ -232,7 +232,7 @@ Bytes TestPki::MakeCrl(const Credential& issuer, const std::vector<Revocation>& 
   return der;
 }
 
-KeyPtr TestPki::MakeKey(KeyType type) {
+KeyPtr TestPki::makeKey(KeyType type) {
   QuilletGostEngine();
   switch (type) {
     case KeyType::kGost2001:
@@ -249,7 +249,7 @@ KeyPtr TestPki::MakeKey(KeyType type) {
   return KeyPtr(key, EVP_PKEY_free);
 }
 
-std::string TestPki::KeyPem(const EVP_PKEY* key, const std::string& pin) {
+std::string TestPki::keyPem(const EVP_PKEY* key, const std::string& pin) {
   BIO* bio = BIO_new(BIO_s_mem());
   const EVP_CIPHER* cipher = pin.empty() ? nullptr : EVP_aes_256_cbc();
   const bool ok =
@@ -264,10 +264,10 @@ std::string TestPki::KeyPem(const EVP_PKEY* key, const std::string& pin) {
   return pem;
 }
 
-Bytes TestPki::MakePfx(const Credential& credential, const std::string& password,
-                       const std::string& friendly_name) {
+Bytes TestPki::makePfx(const Credential& credential, const std::string& password,
+                       const std::string& friendlyName) {
   PKCS12* pfx =
-      PKCS12_create(password.c_str(), friendly_name.empty() ? nullptr : friendly_name.c_str(),
+      PKCS12_create(password.c_str(), friendlyName.empty() ? nullptr : friendlyName.c_str(),
                     credential.key.get(), credential.cert.get(), nullptr, 0, 0, 0, 0, 0);
   Check(pfx != nullptr, "PKCS#12");
   unsigned char* out = nullptr;
@@ -278,7 +278,7 @@ Bytes TestPki::MakePfx(const Credential& credential, const std::string& password
   return der;
 }
 
-Bytes TestPki::PatchOid(Bytes der, const std::string& from, const std::string& to) {
+Bytes TestPki::patchOid(Bytes der, const std::string& from, const std::string& to) {
   const auto encode = [](const std::string& oid) {
     ASN1_OBJECT* object = OBJ_txt2obj(oid.c_str(), 1);
     unsigned char* out = nullptr;
@@ -299,7 +299,7 @@ Bytes TestPki::PatchOid(Bytes der, const std::string& from, const std::string& t
   return der;
 }
 
-std::string HexOf(const Bytes& bytes) {
+std::string hexOf(const Bytes& bytes) {
   static const char kDigits[] = "0123456789abcdef";
   std::string hex;
   for (std::uint8_t byte : bytes) {
@@ -309,7 +309,7 @@ std::string HexOf(const Bytes& bytes) {
   return hex;
 }
 
-std::string PinOfLength(std::size_t length) {
+std::string pinOfLength(std::size_t length) {
   static const char kAlphabet[] = "Pin0123456789abcdefghijklmnopqrstuvwxyz";
   std::string pin;
   for (std::size_t i = 0; i < length; ++i) pin.push_back(kAlphabet[i % (sizeof(kAlphabet) - 1)]);

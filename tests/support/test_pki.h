@@ -24,7 +24,7 @@ using CertPtr = std::shared_ptr<X509>;
 // (1.2.643.7.1.1.3.2) or 512 (1.2.643.7.1.1.3.3), or sha256WithRSAEncryption.
 enum class KeyType { kGost2001, kGost2012_256, kGost2012_512, kRsa };
 
-// CertOptions::key_usage without a key-usage extension.
+// CertOptions::keyUsage without a key-usage extension.
 constexpr int kNoKeyUsage = -1;
 // Key-usage bytes (first byte of the BIT STRING, as CertGetIntendedKeyUsage returns it).
 constexpr int kDigitalSignature = 0x80;
@@ -42,15 +42,15 @@ struct CertOptions {
   // "emailAddress"; values UTF-8 (Cyrillic welcome). Empty: an empty subject.
   std::vector<std::pair<std::string, std::string>> subject = {{"CN", "Quillet Test Signer"}};
   // rfc822Name of a subject alternative name; empty: no such extension.
-  std::string alt_email;
-  KeyType key_type = KeyType::kGost2012_256;
+  std::string altEmail;
+  KeyType keyType = KeyType::kGost2012_256;
   // First key-usage byte (kNoKeyUsage: no extension); a CA gets its own when left alone.
-  int key_usage = kSigningUsage;
+  int keyUsage = kSigningUsage;
   bool ca = false;
-  long not_before = -kDay;
-  long not_after = 365 * kDay;
+  long notBefore = -kDay;
+  long notAfter = 365 * kDay;
   // HTTP URL of a CRL distribution point; empty: none.
-  std::string crl_url;
+  std::string crlUrl;
   // Serial number; 0 takes the next free one of the PKI.
   long serial = 0;
 };
@@ -61,15 +61,15 @@ struct Credential {
   KeyPtr key;
 
   // DER bytes of the certificate.
-  Bytes Der() const;
+  Bytes der() const;
   // PEM text of the certificate.
-  std::string Pem() const;
+  std::string pem() const;
   // SHA-1 of the DER bytes (the thumbprint).
-  Bytes Sha1() const;
+  Bytes sha1() const;
   // The thumbprint as bare lower-case hex digits.
-  std::string Sha1Hex() const;
+  std::string sha1Hex() const;
   // The serial number.
-  long Serial() const;
+  long serial() const;
 };
 
 // A CRL entry. reason: a CRL reason code 0..10 (not 7), or kNoReason for no reason
@@ -92,44 +92,44 @@ class TestPki {
 
   // A CA with a key of this type issued by the root (made once per PKI); the
   // certificates it issues carry that type's signature algorithm.
-  const Credential& CaWithKey(KeyType type);
+  const Credential& caWithKey(KeyType type);
 
   // Issues a certificate for the options, signed by `issuer` (the intermediate by default).
-  Credential Issue(const CertOptions& options);
-  Credential Issue(const CertOptions& options, const Credential& issuer);
+  Credential issue(const CertOptions& options);
+  Credential issue(const CertOptions& options, const Credential& issuer);
   // A self-signed certificate.
-  Credential SelfSigned(const CertOptions& options);
+  Credential selfSigned(const CertOptions& options);
 
-  // Makes a CRL of `issuer` revoking the entries, valid from `this_update` to
-  // `next_update` (seconds relative to now). DER bytes.
-  Bytes MakeCrl(const Credential& issuer, const std::vector<Revocation>& revoked,
-                long this_update = -3600, long next_update = 7 * kDay);
+  // Makes a CRL of `issuer` revoking the entries, valid from `thisUpdate` to
+  // `nextUpdate` (seconds relative to now). DER bytes.
+  Bytes makeCrl(const Credential& issuer, const std::vector<Revocation>& revoked,
+                long thisUpdate = -3600, long nextUpdate = 7 * kDay);
 
   // Makes a new key of the type.
-  static KeyPtr MakeKey(KeyType type);
+  static KeyPtr makeKey(KeyType type);
   // The private key as PKCS#8 PEM, encrypted (PBES2, AES-256) with the PIN unless it is
   // empty.
-  static std::string KeyPem(const EVP_PKEY* key, const std::string& pin);
+  static std::string keyPem(const EVP_PKEY* key, const std::string& pin);
   // A PKCS#12 file with the certificate and its key, protected by the password.
-  static Bytes MakePfx(const Credential& credential, const std::string& password,
-                       const std::string& friendly_name = "");
+  static Bytes makePfx(const Credential& credential, const std::string& password,
+                       const std::string& friendlyName = "");
   // Replaces every DER occurrence of one OID by another of the same encoded length (the
   // signature no longer verifies; used to make a GOST R 34.10-94 certificate).
-  static Bytes PatchOid(Bytes der, const std::string& from, const std::string& to);
+  static Bytes patchOid(Bytes der, const std::string& from, const std::string& to);
 
  private:
-  Credential Make(const CertOptions& options, const Credential* issuer);
+  Credential make(const CertOptions& options, const Credential* issuer);
 
   Credential root_;
   Credential intermediate_;
-  // A deque, so that the references CaWithKey hands out stay valid as CAs are added.
+  // A deque, so that the references caWithKey hands out stay valid as CAs are added.
   std::deque<std::pair<KeyType, Credential>> cas_;
-  long next_serial_ = 0x1000;
+  long nextSerial_ = 0x1000;
 };
 
 // Bare lower-case hex of bytes.
-std::string HexOf(const Bytes& bytes);
+std::string hexOf(const Bytes& bytes);
 // A PIN (or any text) of `length` characters, printable ASCII.
-std::string PinOfLength(std::size_t length);
+std::string pinOfLength(std::size_t length);
 
 }  // namespace quillet::test

@@ -36,15 +36,15 @@ TestStores::TestStores() {
     throw std::runtime_error("no temporary home");
   }
   home_ = pattern;
-  SaveVariable("HOME", &old_home_, &had_home_);
-  SaveVariable("XDG_DATA_HOME", &old_data_home_, &had_data_home_);
+  SaveVariable("HOME", &oldHome_, &hadHome_);
+  SaveVariable("XDG_DATA_HOME", &oldDataHome_, &hadDataHome_);
   setenv("HOME", home_.c_str(), 1);
   setenv("XDG_DATA_HOME", home_.c_str(), 1);
 }
 
 TestStores::~TestStores() {
-  RestoreVariable("HOME", old_home_, had_home_);
-  RestoreVariable("XDG_DATA_HOME", old_data_home_, had_data_home_);
+  RestoreVariable("HOME", oldHome_, hadHome_);
+  RestoreVariable("XDG_DATA_HOME", oldDataHome_, hadDataHome_);
   std::error_code ignored;
   // Tests may have taken permissions away; give them back so that everything goes.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(
@@ -55,33 +55,33 @@ TestStores::~TestStores() {
   std::filesystem::remove_all(home_, ignored);
 }
 
-std::string TestStores::StoreDir(const std::string& store) const {
+std::string TestStores::storeDir(const std::string& store) const {
   const std::string dir = home_ + "/tavlin.quillet/stores/" + store;
   std::filesystem::create_directories(dir);
   return dir;
 }
 
-std::string TestStores::Add(const std::string& store, const Credential& credential) {
-  return Add(store, credential, AddOptions());
+std::string TestStores::add(const std::string& store, const Credential& credential) {
+  return add(store, credential, AddOptions());
 }
 
-std::string TestStores::Add(const std::string& store, const Credential& credential,
+std::string TestStores::add(const std::string& store, const Credential& credential,
                             const AddOptions& options) {
-  const std::string stem = options.stem.empty() ? credential.Sha1Hex() : options.stem;
-  const std::string base = StoreDir(store) + "/" + stem;
+  const std::string stem = options.stem.empty() ? credential.sha1Hex() : options.stem;
+  const std::string base = storeDir(store) + "/" + stem;
   if (options.pem) {
-    WriteFileBytes(base + ".pem", credential.Pem());
+    writeFileOrFail(base + ".pem", credential.pem());
   } else {
-    WriteFileBytes(base + ".cer", credential.Der());
+    writeFileOrFail(base + ".cer", credential.der());
   }
-  if (options.with_key)
-    WriteFileBytes(base + ".key", TestPki::KeyPem(credential.key.get(), options.pin));
-  if (!options.friendly_name.empty()) WriteFileBytes(base + ".name", options.friendly_name + "\n");
+  if (options.withKey)
+    writeFileOrFail(base + ".key", TestPki::keyPem(credential.key.get(), options.pin));
+  if (!options.friendlyName.empty()) writeFileOrFail(base + ".name", options.friendlyName + "\n");
   return stem;
 }
 
-void TestStores::AddCrl(const std::string& store, const Bytes& crl, const std::string& stem) {
-  WriteFileBytes(StoreDir(store) + "/" + stem + ".crl", crl);
+void TestStores::addCrl(const std::string& store, const Bytes& crl, const std::string& stem) {
+  writeFileOrFail(storeDir(store) + "/" + stem + ".crl", crl);
 }
 
 }  // namespace quillet::test

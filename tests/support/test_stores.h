@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "tests/support/file_bytes.h"  // WriteFileBytes, for what the stores are filled with
+#include "tests/support/file_bytes.h"  // writeFileOrFail, for what the stores are filled with
 #include "tests/support/test_pki.h"
 
 namespace quillet::test {
@@ -23,35 +23,37 @@ class TestStores {
   // The temporary home directory (also XDG_DATA_HOME).
   const std::string& home() const { return home_; }
   // The directory of a store (made when missing).
-  std::string StoreDir(const std::string& store) const;
+  std::string storeDir(const std::string& store) const;
 
   struct AddOptions {
-    bool with_key = true;       // write <stem>.key
-    std::string pin;            // encrypt the key with it when not empty
-    std::string friendly_name;  // write <stem>.name when not empty
-    std::string stem;           // file stem; empty: the thumbprint's hex
-    bool pem = false;           // write <stem>.pem instead of DER <stem>.cer
+    bool withKey = true;       // write <stem>.key
+    std::string pin;           // encrypt the key with it when not empty
+    std::string friendlyName;  // write <stem>.name when not empty
+    std::string stem;          // file stem; empty: the thumbprint's hex
+    bool pem = false;          // write <stem>.pem instead of DER <stem>.cer
 
-    // Setters for one-line options: AddOptions().Pin("1234").Stem("signer").
-    AddOptions& NoKey() { return with_key = false, *this; }
-    AddOptions& Pin(std::string value) { return pin = std::move(value), *this; }
-    AddOptions& FriendlyName(std::string value) { return friendly_name = std::move(value), *this; }
-    AddOptions& Stem(std::string value) { return stem = std::move(value), *this; }
-    AddOptions& Pem() { return pem = true, *this; }
+    // Setters for one-line options: AddOptions().withPin("1234").withStem("signer").
+    AddOptions& noKey() { return withKey = false, *this; }
+    AddOptions& withPin(std::string value) { return pin = std::move(value), *this; }
+    AddOptions& withFriendlyName(std::string value) {
+      return friendlyName = std::move(value), *this;
+    }
+    AddOptions& withStem(std::string value) { return stem = std::move(value), *this; }
+    AddOptions& asPem() { return pem = true, *this; }
   };
   // Puts the certificate (and its key) into the store. Returns the stem used.
-  std::string Add(const std::string& store, const Credential& credential,
+  std::string add(const std::string& store, const Credential& credential,
                   const AddOptions& options);
-  std::string Add(const std::string& store, const Credential& credential);
+  std::string add(const std::string& store, const Credential& credential);
   // Puts a CRL into the store as <stem>.crl.
-  void AddCrl(const std::string& store, const Bytes& crl, const std::string& stem);
+  void addCrl(const std::string& store, const Bytes& crl, const std::string& stem);
 
  private:
   std::string home_;
-  std::string old_home_;
-  std::string old_data_home_;
-  bool had_home_ = false;
-  bool had_data_home_ = false;
+  std::string oldHome_;
+  std::string oldDataHome_;
+  bool hadHome_ = false;
+  bool hadDataHome_ = false;
 };
 
 }  // namespace quillet::test

@@ -35,8 +35,8 @@ pid_t Spawn(const std::vector<std::string>& args, int* output, int* input = null
   int in_pipe[2] = {-1, -1};
   if (pipe2(out_pipe, O_CLOEXEC) != 0) return -1;
   if (input != nullptr && pipe2(in_pipe, O_CLOEXEC) != 0) {
-    close(out_pipe[0]);
-    close(out_pipe[1]);
+    ::close(out_pipe[0]);
+    ::close(out_pipe[1]);
     return -1;
   }
   posix_spawn_file_actions_t actions;
@@ -48,10 +48,10 @@ pid_t Spawn(const std::vector<std::string>& args, int* output, int* input = null
   std::vector<char*> argv = Argv(args);
   if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
   posix_spawn_file_actions_destroy(&actions);
-  close(out_pipe[1]);
+  ::close(out_pipe[1]);
   *output = out_pipe[0];
   if (input != nullptr) {
-    close(in_pipe[0]);
+    ::close(in_pipe[0]);
     *input = in_pipe[1];
   }
   return pid;
@@ -93,23 +93,23 @@ XvfbDisplay::XvfbDisplay() {
     return;
   }
   const std::string number = ReadLine(output);
-  close(output);
+  ::close(output);
   if (number.empty()) {
     ADD_FAILURE() << "Xvfb did not report its display";
     return;
   }
   name_ = ":" + number;
   const char* current = std::getenv("DISPLAY");
-  had_display_ = current != nullptr;
-  if (had_display_) old_display_ = current;
+  hadDisplay_ = current != nullptr;
+  if (hadDisplay_) oldDisplay_ = current;
   setenv("DISPLAY", name_.c_str(), 1);
   // No accessibility bus under the test server.
   setenv("NO_AT_BRIDGE", "1", 1);
 }
 
 XvfbDisplay::~XvfbDisplay() {
-  if (had_display_) {
-    setenv("DISPLAY", old_display_.c_str(), 1);
+  if (hadDisplay_) {
+    setenv("DISPLAY", oldDisplay_.c_str(), 1);
   } else {
     unsetenv("DISPLAY");
   }
@@ -120,7 +120,7 @@ XvfbDisplay::~XvfbDisplay() {
   }
 }
 
-bool WindowDriver::Run(const std::vector<std::string>& args, std::string* output) {
+bool WindowDriver::run(const std::vector<std::string>& args, std::string* output) {
   int out = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -129,7 +129,7 @@ bool WindowDriver::Run(const std::vector<std::string>& args, std::string* output
     if (running_ < 0) return false;
   }
   std::string text = ReadAll(out);
-  close(out);
+  ::close(out);
   pid_t pid = -1;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -142,7 +142,7 @@ bool WindowDriver::Run(const std::vector<std::string>& args, std::string* output
   return ok && !cancelled_;
 }
 
-void WindowDriver::Cancel() {
+void WindowDriver::cancel() {
   std::lock_guard<std::mutex> lock(mutex_);
   cancelled_ = true;
   if (running_ > 0) kill(running_, SIGTERM);
@@ -153,13 +153,13 @@ bool WindowDriver::cancelled() {
   return cancelled_;
 }
 
-unsigned long WindowDriver::Search(const std::vector<std::string>& args) {
+unsigned long WindowDriver::search(const std::vector<std::string>& args) {
   // xdotool's search waits (--sync) and fails only when it cannot talk to the server; a
   // connection refused now and then by a busy server is tried again rather than leaving
   // the dialog waiting for a user who never comes.
   for (int attempt = 0; attempt < 50 && !cancelled(); ++attempt) {
     std::string found;
-    if (Run(args, &found)) return std::strtoul(found.c_str(), nullptr, 10);
+    if (run(args, &found)) return std::strtoul(found.c_str(), nullptr, 10);
     const char* display = std::getenv("DISPLAY");
     std::fprintf(stderr, "window search failed (DISPLAY=%s), trying again\n",
                  display != nullptr ? display : "unset");
@@ -168,38 +168,38 @@ unsigned long WindowDriver::Search(const std::vector<std::string>& args) {
   return 0;
 }
 
-unsigned long WindowDriver::WaitForWindow(pid_t pid) {
-  return Search({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
+unsigned long WindowDriver::waitForWindow(pid_t pid) {
+  return search({"xdotool", "search", "--sync", "--onlyvisible", "--pid", std::to_string(pid)});
 }
 
-unsigned long WindowDriver::WaitForProgramWindow(const std::string& program) {
-  return Search({"xdotool", "search", "--sync", "--onlyvisible", "--classname", program});
+unsigned long WindowDriver::waitForProgramWindow(const std::string& program) {
+  return search({"xdotool", "search", "--sync", "--onlyvisible", "--classname", program});
 }
 
-bool WindowDriver::PressKeys(unsigned long window, const std::vector<std::string>& keys) {
+bool WindowDriver::pressKeys(unsigned long window, const std::vector<std::string>& keys) {
   const std::string id = std::to_string(window);
-  if (!Run({"xdotool", "windowfocus", "--sync", id})) return false;
+  if (!run({"xdotool", "windowfocus", "--sync", id})) return false;
   for (const std::string& key : keys) {
-    if (!Run({"xdotool", "key", "--clearmodifiers", key})) return false;
+    if (!run({"xdotool", "key", "--clearmodifiers", key})) return false;
   }
   return true;
 }
 
-bool WindowDriver::TypeText(unsigned long window, const std::string& text) {
+bool WindowDriver::typeText(unsigned long window, const std::string& text) {
   const std::string id = std::to_string(window);
-  return Run({"xdotool", "windowfocus", "--sync", id}) &&
-         Run({"xdotool", "type", "--delay", "50", text});
+  return run({"xdotool", "windowfocus", "--sync", id}) &&
+         run({"xdotool", "type", "--delay", "50", text});
 }
 
-bool WindowDriver::Click(unsigned long window, int x, int y) {
-  return Run({"xdotool", "mousemove", "--sync", "--window", std::to_string(window),
+bool WindowDriver::click(unsigned long window, int x, int y) {
+  return run({"xdotool", "mousemove", "--sync", "--window", std::to_string(window),
               std::to_string(x), std::to_string(y), "click", "1"});
 }
 
-WindowGeometry WindowDriver::Geometry(unsigned long window) {
+WindowGeometry WindowDriver::geometry(unsigned long window) {
   std::string text;
   WindowGeometry geometry;
-  if (!Run({"xdotool", "getwindowgeometry", "--shell", std::to_string(window)}, &text)) {
+  if (!run({"xdotool", "getwindowgeometry", "--shell", std::to_string(window)}, &text)) {
     return geometry;
   }
   auto value = [&text](const std::string& key) {
@@ -213,33 +213,33 @@ WindowGeometry WindowDriver::Geometry(unsigned long window) {
   return geometry;
 }
 
-std::string WindowDriver::Title(unsigned long window) {
+std::string WindowDriver::title(unsigned long window) {
   std::string title;
-  Run({"xdotool", "getwindowname", std::to_string(window)}, &title);
+  run({"xdotool", "getwindowname", std::to_string(window)}, &title);
   if (!title.empty() && title.back() == '\n') title.pop_back();
   return title;
 }
 
-bool WindowDriver::Close(unsigned long window) {
-  return Run({kWindowTool, "close", std::to_string(window)});
+bool WindowDriver::close(unsigned long window) {
+  return run({kWindowTool, "close", std::to_string(window)});
 }
 
-unsigned long WindowDriver::TransientFor(unsigned long window) {
+unsigned long WindowDriver::transientFor(unsigned long window) {
   std::string owner;
-  if (!Run({kWindowTool, "transient-for", std::to_string(window)}, &owner)) return 0;
+  if (!run({kWindowTool, "transient-for", std::to_string(window)}, &owner)) return 0;
   return std::strtoul(owner.c_str(), nullptr, 10);
 }
 
-bool WindowDriver::Screenshot(unsigned long window, const std::string& path) {
-  return Run({"import", "-window", std::to_string(window), path});
+bool WindowDriver::screenshot(unsigned long window, const std::string& path) {
+  return run({"import", "-window", std::to_string(window), path});
 }
 
-int RunWithDriver(const std::function<int()>& code,
+int runWithDriver(const std::function<int()>& code,
                   const std::function<void(WindowDriver&)>& script) {
   WindowDriver driver;
   std::thread driving([&driver, &script] { script(driver); });
   const int result = code();
-  driver.Cancel();
+  driver.cancel();
   driving.join();
   return result;
 }
@@ -254,12 +254,12 @@ OwnerWindow::OwnerWindow() {
   }
   input_ = input;
   window_ = std::strtoul(ReadLine(output).c_str(), nullptr, 10);
-  close(output);
+  ::close(output);
   if (window_ == 0) ADD_FAILURE() << "no owner window";
 }
 
 OwnerWindow::~OwnerWindow() {
-  if (input_ >= 0) close(input_);
+  if (input_ >= 0) ::close(input_);
   if (process_ > 0) WaitExited(process_);
 }
 

@@ -28,8 +28,8 @@ class XvfbDisplay {
  private:
   pid_t server_ = -1;
   std::string name_;
-  std::string old_display_;
-  bool had_display_ = false;
+  std::string oldDisplay_;
+  bool hadDisplay_ = false;
 };
 
 // Window geometry in screen pixels.
@@ -41,7 +41,7 @@ struct WindowGeometry {
 };
 
 // Operates windows of the current DISPLAY. Every call blocks until its command is done;
-// WaitForWindow waits as long as it takes for the window to appear. Cancel, called from
+// waitForWindow waits as long as it takes for the window to appear. Cancel, called from
 // another thread, ends the running command and makes every later call fail at once: for
 // when the code under test has returned without showing the window awaited.
 class WindowDriver {
@@ -49,37 +49,37 @@ class WindowDriver {
   // Waits for a visible top-level window of the process `pid` (_NET_WM_PID; xdotool
   // cannot match non-Latin titles, so check the title with Title); returns its id, 0
   // when cancelled.
-  unsigned long WaitForWindow(pid_t pid);
+  unsigned long waitForWindow(pid_t pid);
   // The same for a visible top-level window whose WM_CLASS name is `program` (GTK names
   // its windows after the program), for a program whose process id the test does not know.
-  unsigned long WaitForProgramWindow(const std::string& program);
+  unsigned long waitForProgramWindow(const std::string& program);
   // Gives the window the keyboard focus and types the keys (xdotool key names such as
   // "Down", "Return", "Escape", "ctrl+a"), one after the other.
-  bool PressKeys(unsigned long window, const std::vector<std::string>& keys);
+  bool pressKeys(unsigned long window, const std::vector<std::string>& keys);
   // Types text (UTF-8) into the focused window, as a user would.
-  bool TypeText(unsigned long window, const std::string& text);
+  bool typeText(unsigned long window, const std::string& text);
   // Clicks the left button at a point relative to the window's top-left corner.
-  bool Click(unsigned long window, int x, int y);
+  bool click(unsigned long window, int x, int y);
   // Returns the window's geometry (zeros when it cannot be read).
-  WindowGeometry Geometry(unsigned long window);
+  WindowGeometry geometry(unsigned long window);
   // Returns the window's title as xdotool reads it.
-  std::string Title(unsigned long window);
+  std::string title(unsigned long window);
   // Asks the window to close as a window manager does (WM_DELETE_WINDOW).
-  bool Close(unsigned long window);
+  bool close(unsigned long window);
   // Returns the window the given one is transient for (WM_TRANSIENT_FOR), 0 for none.
-  unsigned long TransientFor(unsigned long window);
+  unsigned long transientFor(unsigned long window);
   // Writes a PNG of the window to `path`.
-  bool Screenshot(unsigned long window, const std::string& path);
+  bool screenshot(unsigned long window, const std::string& path);
 
   // Ends the running command; later calls return at once with failure.
-  void Cancel();
+  void cancel();
   bool cancelled();
 
  private:
   // Runs a program to its end; false when it failed or was cancelled.
-  bool Run(const std::vector<std::string>& args, std::string* output = nullptr);
+  bool run(const std::vector<std::string>& args, std::string* output = nullptr);
   // The window that an xdotool search finds, 0 when none or cancelled.
-  unsigned long Search(const std::vector<std::string>& args);
+  unsigned long search(const std::vector<std::string>& args);
 
   std::mutex mutex_;
   bool cancelled_ = false;
@@ -89,7 +89,7 @@ class WindowDriver {
 // Runs `script` with a driver on a second thread while `code` runs on this one (the
 // dialog must run on the thread that runs GTK), then cancels what remains of the script
 // and waits for it. Returns what `code` returned.
-int RunWithDriver(const std::function<int()>& code,
+int runWithDriver(const std::function<int()>& code,
                   const std::function<void(WindowDriver&)>& script);
 
 // A plain mapped top-level X window to own a dialog (made by a helper program that

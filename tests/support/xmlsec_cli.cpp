@@ -17,42 +17,42 @@ constexpr char kGostConfig[] =
 
 }  // namespace
 
-CliResult RunXmlsec1(const std::vector<std::string>& args, const std::string& work_dir) {
-  const std::string config = work_dir + "/xmlsec1-openssl.cnf";
-  WriteFileBytes(config, std::string(kGostConfig));
-  return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/xmlsec1", args,
+CliResult runXmlsec1(const std::vector<std::string>& args, const std::string& workDir) {
+  const std::string config = workDir + "/xmlsec1-openssl.cnf";
+  writeFileOrFail(config, std::string(kGostConfig));
+  return runProgram(std::string(QUILLET_TEST_BIN_DIR) + "/xmlsec1", args,
                     {"OPENSSL_CONF=" + config});
 }
 
-bool VerifyWithXmlsec1(const std::string& signed_xml, const Credential& root,
-                       const std::vector<Credential>& intermediates, const std::string& work_dir,
+bool verifyWithXmlsec1(const std::string& signedXml, const Credential& root,
+                       const std::vector<Credential>& intermediates, const std::string& workDir,
                        std::string* report) {
-  WriteFileBytes(work_dir + "/verify.xml", signed_xml);
-  WriteFileBytes(work_dir + "/trusted.pem", root.Pem());
+  writeFileOrFail(workDir + "/verify.xml", signedXml);
+  writeFileOrFail(workDir + "/trusted.pem", root.pem());
   std::vector<std::string> args = {"verify", "--enabled-key-data", "x509", "--trusted-pem",
-                                   work_dir + "/trusted.pem"};
+                                   workDir + "/trusted.pem"};
   for (std::size_t i = 0; i < intermediates.size(); ++i) {
-    const std::string path = work_dir + "/untrusted" + std::to_string(i) + ".pem";
-    WriteFileBytes(path, intermediates[i].Pem());
+    const std::string path = workDir + "/untrusted" + std::to_string(i) + ".pem";
+    writeFileOrFail(path, intermediates[i].pem());
     args.insert(args.end(), {"--untrusted-pem", path});
   }
-  args.push_back(work_dir + "/verify.xml");
-  const CliResult result = RunXmlsec1(args, work_dir);
+  args.push_back(workDir + "/verify.xml");
+  const CliResult result = runXmlsec1(args, workDir);
   *report = result.out + result.err;
   return result.status == 0 && result.err.find("OK") != std::string::npos;
 }
 
-std::string SignWithXmlsec1(const std::string& template_xml, const Credential& signer,
-                            const std::string& work_dir, std::string* report) {
-  WriteFileBytes(work_dir + "/template.xml", template_xml);
-  WriteFileBytes(work_dir + "/signer.key", TestPki::KeyPem(signer.key.get(), ""));
-  WriteFileBytes(work_dir + "/signer.pem", signer.Pem());
+std::string signWithXmlsec1(const std::string& templateXml, const Credential& signer,
+                            const std::string& workDir, std::string* report) {
+  writeFileOrFail(workDir + "/template.xml", templateXml);
+  writeFileOrFail(workDir + "/signer.key", TestPki::keyPem(signer.key.get(), ""));
+  writeFileOrFail(workDir + "/signer.pem", signer.pem());
   const CliResult result =
-      RunXmlsec1({"sign", "--privkey-pem", work_dir + "/signer.key," + work_dir + "/signer.pem",
-                  "--output", work_dir + "/signed.xml", work_dir + "/template.xml"},
-                 work_dir);
+      runXmlsec1({"sign", "--privkey-pem", workDir + "/signer.key," + workDir + "/signer.pem",
+                  "--output", workDir + "/signed.xml", workDir + "/template.xml"},
+                 workDir);
   *report = result.out + result.err;
-  return result.status == 0 ? readFile(work_dir + "/signed.xml") : std::string();
+  return result.status == 0 ? readFile(workDir + "/signed.xml") : std::string();
 }
 
 }  // namespace quillet::test

@@ -11,21 +11,21 @@
 
 namespace quillet::test {
 
-// Runs build/bin/xmlsec1 with the arguments; `work_dir` (which must exist) receives the
+// Runs build/bin/xmlsec1 with the arguments; `workDir` (which must exist) receives the
 // OpenSSL configuration and the captured output.
-CliResult RunXmlsec1(const std::vector<std::string>& args, const std::string& work_dir);
+CliResult runXmlsec1(const std::vector<std::string>& args, const std::string& workDir);
 
 // Verifies a signed document with xmlsec1, trusting `root` and taking `intermediates` as
 // untrusted certificates; the signer's certificate comes from the document's KeyInfo.
 // Returns true when xmlsec1 reports the signature OK; *report gets its output.
-bool VerifyWithXmlsec1(const std::string& signed_xml, const Credential& root,
-                       const std::vector<Credential>& intermediates, const std::string& work_dir,
+bool verifyWithXmlsec1(const std::string& signedXml, const Credential& root,
+                       const std::vector<Credential>& intermediates, const std::string& workDir,
                        std::string* report);
 
 // Signs a template (a document with an empty Signature element) with xmlsec1 using the
 // credential's key and certificate. Returns the signed document, or "" on failure with
 // *report set.
-std::string SignWithXmlsec1(const std::string& template_xml, const Credential& signer,
-                            const std::string& work_dir, std::string* report);
+std::string signWithXmlsec1(const std::string& templateXml, const Credential& signer,
+                            const std::string& workDir, std::string* report);
 
 }  // namespace quillet::test

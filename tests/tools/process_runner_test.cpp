@@ -27,7 +27,7 @@ ProcessOptions Shell(const std::string& script) {
 TEST(ProcessRunnerTest, ReportsHowTheChildEnded) {
   const struct {
     std::string script;
-    int exit_code;
+    int exitCode;
     int signal;
   } cases[] = {
       {"exit 0", 0, 0},
@@ -39,7 +39,7 @@ TEST(ProcessRunnerTest, ReportsHowTheChildEnded) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.script);
     const ProcessOutcome outcome = runProcess(Shell(c.script), "");
-    EXPECT_EQ(outcome.exitCode, c.exit_code);
+    EXPECT_EQ(outcome.exitCode, c.exitCode);
     EXPECT_EQ(outcome.signal, c.signal);
   }
 }

@@ -32,7 +32,7 @@ std::string WindowsHexText(const Bytes& bytes) {
 class StoreToolTest : public ::testing::Test {
  protected:
   CliResult Tool(const std::vector<std::string>& args) {
-    return RunProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args);
+    return runProgram(std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store", args);
   }
 
   // The store's certificate with this thumbprint, through the host's own calls.
@@ -40,7 +40,7 @@ class StoreToolTest : public ::testing::Test {
     HCERTSTORE store =
         CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
                       CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, store_name);
-    const Bytes hash = credential.Sha1();
+    const Bytes hash = credential.sha1();
     CRYPT_HASH_BLOB blob{20, const_cast<BYTE*>(hash.data())};
     PCCERT_CONTEXT context = CertFindCertificateInStore(
         store, X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, 0, CERT_FIND_SHA1_HASH, &blob, nullptr);
@@ -66,7 +66,7 @@ class StoreToolTest : public ::testing::Test {
 
   std::string Write(const std::string& name, const std::string& bytes) {
     const std::string path = stores_.home() + "/" + name;
-    WriteFileBytes(path, bytes);
+    writeFileOrFail(path, bytes);
     return path;
   }
   std::string Write(const std::string& name, const Bytes& bytes) {
@@ -90,10 +90,10 @@ class StoreToolTest : public ::testing::Test {
 TEST_F(StoreToolTest, ImportsGostPfxFoundByThumbprintWithPasswordAsPin) {
   for (KeyType type : {KeyType::kGost2012_256, KeyType::kGost2012_512, KeyType::kGost2001}) {
     CertOptions options;
-    options.key_type = type;
-    const Credential signer = pki_.Issue(options);
+    options.keyType = type;
+    const Credential signer = pki_.issue(options);
     const std::string pfx =
-        Write("signer.pfx", TestPki::MakePfx(signer, "pfx-пароль-1", "Подпись из PFX"));
+        Write("signer.pfx", TestPki::makePfx(signer, "pfx-пароль-1", "Подпись из PFX"));
     // The password is not ASCII: the host could never pass it, so the tool wants a PIN.
     CliResult result = Tool({"import-pfx", "My", pfx, "--password", "pfx-пароль-1"});
     EXPECT_EQ(result.status, 1);
@@ -114,12 +114,12 @@ TEST_F(StoreToolTest, ImportsGostPfxFoundByThumbprintWithPasswordAsPin) {
 }
 
 TEST_F(StoreToolTest, PfxPasswordBecomesThePin) {
-  const Credential signer = pki_.Issue(CertOptions());
-  const std::string pin = PinOfLength(40);
-  const std::string pfx = Write("signer.pfx", TestPki::MakePfx(signer, pin));
+  const Credential signer = pki_.issue(CertOptions());
+  const std::string pin = pinOfLength(40);
+  const std::string pfx = Write("signer.pfx", TestPki::makePfx(signer, pin));
   const CliResult result = Tool({"import-pfx", "Личные", pfx, "--password", pin});
   ASSERT_EQ(result.status, 0) << result.err;
-  EXPECT_NE(result.out.find(WindowsHexText(signer.Sha1()).substr(0, 23)), std::string::npos);
+  EXPECT_NE(result.out.find(WindowsHexText(signer.sha1()).substr(0, 23)), std::string::npos);
   PCCERT_CONTEXT context = Find(L"ЛИЧНЫЕ", signer);
   ASSERT_NE(context, nullptr);
   EXPECT_TRUE(UnlocksWith(context, pin, signer));
@@ -127,12 +127,12 @@ TEST_F(StoreToolTest, PfxPasswordBecomesThePin) {
 }
 
 TEST_F(StoreToolTest, RefusedImportsLeaveTheStoreAsItWas) {
-  const Credential signer = pki_.Issue(CertOptions());
-  const Credential other = pki_.Issue(CertOptions());
-  const std::string pfx = Write("signer.pfx", TestPki::MakePfx(signer, "right"));
-  const std::string cert = Write("signer.cer", signer.Der());
-  const std::string other_key = Write("other.key", TestPki::KeyPem(other.key.get(), ""));
-  const std::string long_pin = PinOfLength(45);
+  const Credential signer = pki_.issue(CertOptions());
+  const Credential other = pki_.issue(CertOptions());
+  const std::string pfx = Write("signer.pfx", TestPki::makePfx(signer, "right"));
+  const std::string cert = Write("signer.cer", signer.der());
+  const std::string other_key = Write("other.key", TestPki::keyPem(other.key.get(), ""));
+  const std::string long_pin = pinOfLength(45);
   const std::vector<std::vector<std::string>> refused = {
       {"import-pfx", "My", pfx, "--password", "wrong"},
       {"import-pfx", "My", pfx, "--password", "right", "--pin", long_pin},
@@ -153,11 +153,11 @@ TEST_F(StoreToolTest, RefusedImportsLeaveTheStoreAsItWas) {
 // reason must be taken off OpenSSL's error queue right after the failing call, before the
 // tool releases what it read (a release may clear or extend the queue).
 TEST_F(StoreToolTest, RefusedFilesNameOpenSslReason) {
-  const Credential signer = pki_.Issue(CertOptions());
-  const std::string pfx = Write("signer.pfx", TestPki::MakePfx(signer, "right"));
+  const Credential signer = pki_.issue(CertOptions());
+  const std::string pfx = Write("signer.pfx", TestPki::makePfx(signer, "right"));
   const std::string junk = Write("junk.bin", std::string("garbage"));
-  const std::string cert = Write("signer.cer", signer.Der());
-  const std::string key = Write("signer.key", TestPki::KeyPem(signer.key.get(), "right"));
+  const std::string cert = Write("signer.cer", signer.der());
+  const std::string key = Write("signer.key", TestPki::keyPem(signer.key.get(), "right"));
   const std::string not_enough = "(error:0680008E:asn1 encoding routines::not enough data)\n";
   struct Case {
     std::vector<std::string> args;
@@ -187,19 +187,19 @@ TEST_F(StoreToolTest, RefusedFilesNameOpenSslReason) {
 TEST_F(StoreToolTest, ImportsCertificateWithKeyListsAndRemovesIt) {
   CertOptions options;
   options.subject = {{"C", "RU"}, {"CN", "Сидоров Пётр"}};
-  const Credential signer = pki_.Issue(options);
-  const std::string cert = Write("signer.pem", signer.Pem());
-  const std::string key = Write("signer.key", TestPki::KeyPem(signer.key.get(), "old-secret"));
+  const Credential signer = pki_.issue(options);
+  const std::string cert = Write("signer.pem", signer.pem());
+  const std::string key = Write("signer.key", TestPki::keyPem(signer.key.get(), "old-secret"));
   CliResult result = Tool({"import", "My", cert, "--key", key, "--key-password", "old-secret",
                            "--pin", "1234", "--name", "Рабочая подпись"});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(Tool({"import", "My", cert}).status, 1) << "the same certificate twice";
   // A certificate without a key (a root, say) goes in too.
-  ASSERT_EQ(Tool({"import", "Root", Write("root.cer", pki_.root().Der())}).status, 0);
+  ASSERT_EQ(Tool({"import", "Root", Write("root.cer", pki_.root().der())}).status, 0);
 
   result = Tool({"list", "My"});
   ASSERT_EQ(result.status, 0) << result.err;
-  std::string one_line = WindowsHexText(signer.Sha1());
+  std::string one_line = WindowsHexText(signer.sha1());
   one_line.replace(one_line.find("  "), 2, " ");
   one_line.replace(one_line.find("\r\n"), 2, " ");
   one_line.resize(one_line.size() - 2);
@@ -219,11 +219,11 @@ TEST_F(StoreToolTest, ImportsCertificateWithKeyListsAndRemovesIt) {
   CertFreeCertificateContext(context);
 
   // The thumbprint as the host answers it (two lines, CRLF) removes all three files.
-  result = Tool({"remove", "MY", WindowsHexText(signer.Sha1())});
+  result = Tool({"remove", "MY", WindowsHexText(signer.sha1())});
   ASSERT_EQ(result.status, 0) << result.err;
   EXPECT_EQ(StoreFiles("My"), std::vector<std::string>());
   EXPECT_EQ(Find(L"My", signer), nullptr);
-  result = Tool({"remove", "My", WindowsHexText(signer.Sha1())});
+  result = Tool({"remove", "My", WindowsHexText(signer.sha1())});
   EXPECT_EQ(result.status, 1);
 }
 

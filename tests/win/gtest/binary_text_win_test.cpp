@@ -13,6 +13,8 @@
 #include "tests/win/gtest/win_test_support.h"
 
 namespace quillet::wintest {
+
+using namespace quillet::host;
 namespace {
 
 class BinaryTextWinTest : public testing::Test {

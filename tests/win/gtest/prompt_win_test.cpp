@@ -17,6 +17,8 @@
 #include "tests/win/gtest/win_test_support.h"
 
 namespace quillet::wintest {
+
+using namespace quillet::host;
 namespace {
 
 namespace fs = std::filesystem;

@@ -20,6 +20,8 @@
 #include "tests/win/gtest/win_test_support.h"
 
 namespace quillet::wintest {
+
+using namespace quillet::host;
 namespace {
 
 std::vector<std::string> g_xmlsec_errors;

@@ -12,6 +12,8 @@
 #include "host/text_conversion.h"
 
 namespace quillet::wintest {
+
+using namespace quillet::host;
 namespace {
 
 const std::filesystem::path kLogDirectory = L"C:\\tavlin.quillet";
