@@ -17,10 +17,10 @@ namespace {
 // One host process that answers requests one by one.
 class LongLivedHost {
  public:
-  explicit LongLivedHost(const HostSession& session) : host_(session.Options()) {}
+  explicit LongLivedHost(const HostSession& session) : host_(session.options()) {}
   ~LongLivedHost() { EXPECT_EQ(host_.finish().exitCode, 0); }
 
-  nlohmann::json Ask(const nlohmann::json& request) {
+  nlohmann::json ask(const nlohmann::json& request) {
     if (!host_.send(request.dump())) return nullptr;
     const std::optional<std::string> answer = host_.receive();
     if (!answer.has_value()) return nullptr;
@@ -32,88 +32,88 @@ class LongLivedHost {
 };
 
 // The one signed document of a successful sign answer ("" otherwise).
-std::string SignedDocument(const nlohmann::json& answer) {
+std::string signedDocument(const nlohmann::json& answer) {
   if (!answer.value("success", false) || answer["content"].size() != 1) return "";
   return answer["content"][0].get<std::string>();
 }
 
 // True when the host verifies the document as signed by the certificate.
-bool VerifiesWith(LongLivedHost& host, const std::string& document, const Credential& signer) {
-  const nlohmann::json answer = host.Ask(VerifyRequest(document, signer.Pem()));
+bool verifiesWith(LongLivedHost& host, const std::string& document, const Credential& signer) {
+  const nlohmann::json answer = host.ask(verifyRequest(document, signer.pem()));
   return answer.value("success", false);
 }
 
-std::string KeyFile(HostSession& session, const Credential& credential) {
-  return session.stores().StoreDir("My") + "/" + credential.Sha1Hex() + ".key";
+std::string keyFile(HostSession& session, const Credential& credential) {
+  return session.stores().storeDir("My") + "/" + credential.sha1Hex() + ".key";
 }
 
 TEST(KeyContainerCache, AWrongPinAfterTheRightOneIsRefusedAsInAFreshHost) {
   HostSession session;
   const Credential signer =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin("Right-pin-5123"));
-  const nlohmann::json wrong = SignRequest({SampleDocument(2)}, signer.Sha1Hex(), "", "wrong-5124");
-  const nlohmann::json fresh_refusal = session.Ask(wrong);
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin("Right-pin-5123"));
+  const nlohmann::json wrong = signRequest({SampleDocument(2)}, signer.sha1Hex(), "", "wrong-5124");
+  const nlohmann::json fresh_refusal = session.ask(wrong);
   ASSERT_FALSE(fresh_refusal.value("success", true)) << fresh_refusal.dump();
 
   LongLivedHost host(session);
   const nlohmann::json right =
-      SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "Right-pin-5123");
-  EXPECT_NE(SignedDocument(host.Ask(right)), "");
-  EXPECT_EQ(host.Ask(wrong), fresh_refusal) << "after the right PIN";
+      signRequest({SampleDocument(1)}, signer.sha1Hex(), "", "Right-pin-5123");
+  EXPECT_NE(signedDocument(host.ask(right)), "");
+  EXPECT_EQ(host.ask(wrong), fresh_refusal) << "after the right PIN";
   // A PIN that differs from the right one in its last character only, or is its prefix.
-  EXPECT_EQ(host.Ask(SignRequest({SampleDocument(2)}, signer.Sha1Hex(), "", "Right-pin-5124")),
+  EXPECT_EQ(host.ask(signRequest({SampleDocument(2)}, signer.sha1Hex(), "", "Right-pin-5124")),
             fresh_refusal);
-  EXPECT_EQ(host.Ask(SignRequest({SampleDocument(2)}, signer.Sha1Hex(), "", "Right-pin-512")),
+  EXPECT_EQ(host.ask(signRequest({SampleDocument(2)}, signer.sha1Hex(), "", "Right-pin-512")),
             fresh_refusal);
-  EXPECT_NE(SignedDocument(host.Ask(right)), "") << "the right PIN again";
+  EXPECT_NE(signedDocument(host.ask(right)), "") << "the right PIN again";
 }
 
 TEST(KeyContainerCache, AContainerReimportedUnderANewPinTakesOnlyTheNewPin) {
   HostSession session;
   const Credential signer =
-      session.AddSigner(KeyType::kGost2012_256, TestStores::AddOptions().Pin("old-pin-7001"));
+      session.addSigner(KeyType::kGost2012_256, TestStores::AddOptions().withPin("old-pin-7001"));
   const std::string work = session.stores().home() + "/reimport";
   std::filesystem::create_directories(work);
-  WriteFileBytes(work + "/signer.pem", signer.Pem());
-  WriteFileBytes(work + "/signer.key", TestPki::KeyPem(signer.key.get(), "transfer"));
+  writeFileOrFail(work + "/signer.pem", signer.pem());
+  writeFileOrFail(work + "/signer.key", TestPki::keyPem(signer.key.get(), "transfer"));
   const std::string tool = std::string(QUILLET_TEST_BIN_DIR) + "/quillet-store";
 
   LongLivedHost host(session);
   const nlohmann::json old_pin =
-      SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "old-pin-7001");
-  ASSERT_NE(SignedDocument(host.Ask(old_pin)), "");
+      signRequest({SampleDocument(1)}, signer.sha1Hex(), "", "old-pin-7001");
+  ASSERT_NE(signedDocument(host.ask(old_pin)), "");
 
-  CliResult result = RunProgram(tool, {"remove", "My", signer.Sha1Hex()});
+  CliResult result = runProgram(tool, {"remove", "My", signer.sha1Hex()});
   ASSERT_EQ(result.status, 0) << result.err;
-  result = RunProgram(tool,
+  result = runProgram(tool,
                       {"import", "My", work + "/signer.pem", "--key", work + "/signer.key",
                        "--key-password", "transfer", "--pin", "new-pin-7002"});
   ASSERT_EQ(result.status, 0) << result.err;
 
   // Refused as a fresh host refuses it: the key password failed (201).
-  EXPECT_EQ(host.Ask(old_pin), ErrorOf(201)) << "the old PIN after the new import";
-  EXPECT_EQ(session.Ask(old_pin), ErrorOf(201));
-  const std::string signed_document = SignedDocument(
-      host.Ask(SignRequest({SampleDocument(1)}, signer.Sha1Hex(), "", "new-pin-7002")));
+  EXPECT_EQ(host.ask(old_pin), ErrorOf(201)) << "the old PIN after the new import";
+  EXPECT_EQ(session.ask(old_pin), ErrorOf(201));
+  const std::string signed_document = signedDocument(
+      host.ask(signRequest({SampleDocument(1)}, signer.sha1Hex(), "", "new-pin-7002")));
   ASSERT_NE(signed_document, "");
-  EXPECT_TRUE(VerifiesWith(host, signed_document, signer));
+  EXPECT_TRUE(verifiesWith(host, signed_document, signer));
 }
 
 TEST(KeyContainerCache, AnUnencryptedContainerOverwrittenOnDiskIsSeenAtOnce) {
   HostSession session;
-  const Credential first = session.AddSigner();
-  const Credential second = session.AddSigner();
+  const Credential first = session.addSigner();
+  const Credential second = session.addSigner();
   LongLivedHost host(session);
-  const nlohmann::json request = SignRequest({SampleDocument(1)}, first.Sha1Hex());
-  const std::string before = SignedDocument(host.Ask(request));
+  const nlohmann::json request = signRequest({SampleDocument(1)}, first.sha1Hex());
+  const std::string before = signedDocument(host.ask(request));
   ASSERT_NE(before, "");
-  ASSERT_TRUE(VerifiesWith(host, before, first));
+  ASSERT_TRUE(verifiesWith(host, before, first));
 
   // The second signer's key written over the first's container, within the same second.
-  WriteFileBytes(KeyFile(session, first), readFile(KeyFile(session, second)));
-  const std::string after = SignedDocument(host.Ask(request));
+  writeFileOrFail(keyFile(session, first), readFile(keyFile(session, second)));
+  const std::string after = signedDocument(host.ask(request));
   ASSERT_NE(after, "");
-  EXPECT_FALSE(VerifiesWith(host, after, first)) << "signed with the key that was replaced";
+  EXPECT_FALSE(verifiesWith(host, after, first)) << "signed with the key that was replaced";
 }
 
 }  // namespace

@@ -12,10 +12,10 @@
 namespace quillet::test {
 
 // The process runner the tests share with quillet-client.
-using tools::ChildProcess;
-using tools::ProcessOptions;
-using tools::ProcessOutcome;
-using tools::runProcess;
+using process_runner::ChildProcess;
+using process_runner::ProcessOptions;
+using process_runner::ProcessOutcome;
+using process_runner::runProcess;
 
 // Returns the runtime directory under test (build/bin of the build that made the tests).
 std::string binDirectory();

@@ -8,7 +8,7 @@ namespace quillet::test {
 
 CliResult runProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& environment) {
-  tools::ProcessOptions options;
+  process_runner::ProcessOptions options;
   options.program = program;
   options.arguments = args;
   for (const std::string& variable : environment) {
@@ -18,7 +18,7 @@ CliResult runProgram(const std::string& program, const std::vector<std::string>&
   }
   CliResult result;
   try {
-    tools::ProcessOutcome outcome = tools::runProcess(options, "");
+    process_runner::ProcessOutcome outcome = process_runner::runProcess(options, "");
     result.status = outcome.exitCode;
     result.out = std::move(outcome.output);
     result.err = std::move(outcome.errors);

@@ -77,8 +77,3 @@ class ChildProcess {
 ProcessOutcome runProcess(const ProcessOptions& options, std::string_view input);
 
 }  // namespace quillet::process_runner
-
-// The name tests/support still uses; remove once it says process_runner::.
-namespace quillet {
-namespace tools = process_runner;
-}  // namespace quillet
