@@ -2,12 +2,8 @@
 
 #include <string>
 
-#include "host/certs/prompt_certificate_operation.h"
-#include "host/engine/sign_operation.h"
-#include "host/engine/verify_operation.h"
-#include "host/get_version_operation.h"
 #include "host/json_string.h"
-#include "host/unknown_operation.h"
+#include "host/operations.h"
 
 namespace quillet::host {
 

@@ -1,4 +1,4 @@
-#include "host/get_version_operation.h"
+#include "host/operations.h"
 
 #include "host/answer.h"
 

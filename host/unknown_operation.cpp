@@ -1,4 +1,4 @@
-#include "host/unknown_operation.h"
+#include "host/operations.h"
 
 #include <stdexcept>
 

@@ -11,10 +11,10 @@ using quillet::platform::Malformed;
 using quillet::platform::UnitSink;
 
 // Checks the arguments both directions share; sets ERROR_INVALID_PARAMETER when they fail.
-bool argumentsValid(UINT code_page, DWORD flags, DWORD allowedFlags, const void* input,
+bool argumentsValid(UINT codePage, DWORD flags, DWORD allowedFlags, const void* input,
                     int inputLength, int outputSize) {
-  if (code_page != CP_UTF8 || (flags & ~allowedFlags) != 0 || input == nullptr ||
-      inputLength == 0 || inputLength < -1 || outputSize < 0) {
+  if (codePage != CP_UTF8 || (flags & ~allowedFlags) != 0 || input == nullptr || inputLength == 0 ||
+      inputLength < -1 || outputSize < 0) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return false;
   }
@@ -43,6 +43,18 @@ int deliver(Convert convert, Unit* output, int outputSize) {
   return needed;
 }
 
+// The number of input units the caller gave: -1 means up to and including the NUL.
+template <typename Unit>
+std::size_t inputUnits(const Unit* input, int length) {
+  return length == -1 ? std::char_traits<Unit>::length(input) + 1
+                      : static_cast<std::size_t>(length);
+}
+
+// A malformed character is refused when the caller's flag asks for it, else replaced.
+Malformed modeFor(DWORD flags, DWORD refuseFlag) {
+  return (flags & refuseFlag) != 0 ? Malformed::kRefuse : Malformed::kReplace;
+}
+
 }  // namespace
 
 int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
@@ -51,10 +63,8 @@ int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteSt
                       cchWideChar)) {
     return 0;
   }
-  const std::size_t end = cbMultiByte == -1 ? std::char_traits<char>::length(lpMultiByteStr) + 1
-                                            : static_cast<std::size_t>(cbMultiByte);
-  const Malformed mode =
-      (dwFlags & MB_ERR_INVALID_CHARS) != 0 ? Malformed::kRefuse : Malformed::kReplace;
+  const std::size_t end = inputUnits(lpMultiByteStr, cbMultiByte);
+  const Malformed mode = modeFor(dwFlags, MB_ERR_INVALID_CHARS);
   auto convert = [&](UnitSink<WCHAR>* out) {
     return quillet::platform::convertUtf8ToUtf16(lpMultiByteStr, end, mode, out);
   };
@@ -72,10 +82,8 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharSt
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const std::size_t end = cchWideChar == -1 ? std::char_traits<wchar_t>::length(lpWideCharStr) + 1
-                                            : static_cast<std::size_t>(cchWideChar);
-  const Malformed mode =
-      (dwFlags & WC_ERR_INVALID_CHARS) != 0 ? Malformed::kRefuse : Malformed::kReplace;
+  const std::size_t end = inputUnits(lpWideCharStr, cchWideChar);
+  const Malformed mode = modeFor(dwFlags, WC_ERR_INVALID_CHARS);
   auto convert = [&](UnitSink<char>* out) {
     return quillet::platform::convertUtf16ToUtf8(lpWideCharStr, end, mode, out);
   };

@@ -1,4 +1,4 @@
-#include "host/certs/prompt_certificate_operation.h"
+#include "host/operations.h"
 
 #include <string>
 

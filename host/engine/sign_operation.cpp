@@ -1,4 +1,4 @@
-#include "host/engine/sign_operation.h"
+#include "host/operations.h"
 
 #include <string>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "host/engine/verify_operation.h"
+#include "host/operations.h"
 
 #include <string>
 

@@ -56,12 +56,22 @@ int passwordCallback(char* buffer, int size, int /*rwflag*/, void* password) {
 
 bool isPem(const std::string& bytes) { return bytes.find("-----BEGIN") != std::string::npos; }
 
+// Reads a file to be parsed by OpenSSL into bytes and a memory BIO over them, with the GOST
+// engine loaded first (a GOST key parsed without it stays undecoded).
+bool readForParsing(const std::string& path, std::string* bytes, ScopedBio* bio,
+                    std::string* error) {
+  QuilletGostEngine();
+  if (!readFile(path, bytes, error)) return false;
+  *bio = memoryOf(*bytes);
+  return true;
+}
+
 }  // namespace
 
 bool readCertificate(const std::string& path, Credential* credential, std::string* error) {
   std::string bytes;
-  if (!readFile(path, &bytes, error)) return false;
-  const ScopedBio bio = memoryOf(bytes);
+  ScopedBio bio;
+  if (!readForParsing(path, &bytes, &bio, error)) return false;
   ScopedX509 cert(isPem(bytes) ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
                                : d2i_X509_bio(bio.get(), nullptr));
   if (cert == nullptr) {
@@ -74,10 +84,9 @@ bool readCertificate(const std::string& path, Credential* credential, std::strin
 
 bool readPrivateKey(const std::string& path, const std::string& password, Credential* credential,
                     std::string* error) {
-  QuilletGostEngine();
   std::string bytes;
-  if (!readFile(path, &bytes, error)) return false;
-  const ScopedBio bio = memoryOf(bytes);
+  ScopedBio bio;
+  if (!readForParsing(path, &bytes, &bio, error)) return false;
   std::string pass = password;
   ScopedEvpPkey key(isPem(bytes)
                         ? PEM_read_bio_PrivateKey(bio.get(), nullptr, passwordCallback, &pass)
@@ -98,10 +107,9 @@ bool readPrivateKey(const std::string& path, const std::string& password, Creden
 
 bool readPkcs12(const std::string& path, const std::string& password, Credential* credential,
                 std::string* error) {
-  QuilletGostEngine();
   std::string bytes;
-  if (!readFile(path, &bytes, error)) return false;
-  const ScopedBio bio = memoryOf(bytes);
+  ScopedBio bio;
+  if (!readForParsing(path, &bytes, &bio, error)) return false;
   const ScopedPkcs12 pfx(d2i_PKCS12_bio(bio.get(), nullptr));
   if (pfx == nullptr) {
     *error = path + " is not a PKCS#12 file (" + openSslReason() + ")";
