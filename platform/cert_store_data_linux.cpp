@@ -51,12 +51,7 @@ std::string certificateDer(const std::string& bytes) {
   const ScopedBio bio(BIO_new_mem_buf(bytes.data(), static_cast<int>(bytes.size())));
   const ScopedX509 x509(bio != nullptr ? PEM_read_bio_X509(bio.get(), nullptr, nullptr, nullptr)
                                        : nullptr);
-  std::string der;
-  unsigned char* out = nullptr;
-  const int length = x509 != nullptr ? i2d_X509(x509.get(), &out) : 0;
-  const ScopedOpenSslBytes owned(out);
-  if (length > 0) der.assign(reinterpret_cast<char*>(out), static_cast<std::size_t>(length));
-  return der;
+  return x509 != nullptr ? derOf(x509.get(), i2d_X509) : std::string();
 }
 
 std::wstring friendlyName(const std::string& path) {

@@ -122,13 +122,7 @@ struct CachedFile {
   std::vector<CachedCrl> crls;
 };
 
-std::string publicKeyDer(X509* cert) {
-  unsigned char* bytes = nullptr;
-  const int length = i2d_X509_PUBKEY(X509_get_X509_PUBKEY(cert), &bytes);
-  const ScopedOpenSslBytes der(bytes);
-  if (length <= 0) return std::string();
-  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
-}
+std::string publicKeyDer(X509* cert) { return derOf(X509_get_X509_PUBKEY(cert), i2d_X509_PUBKEY); }
 
 // Reads the rest of an open file. False on a read error.
 bool readAll(int fd, std::string* bytes) {

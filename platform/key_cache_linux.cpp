@@ -33,8 +33,8 @@ struct Entry {
   ~Entry() { OPENSSL_cleanse(text.data(), text.capacity()); }
 
   std::string text;  // the container's PEM text
-  bool has_pin = false;
-  Digest pin_verifier;  // HMAC-SHA256 of the PIN under the process's key, with has_pin
+  bool hasPin = false;
+  Digest pinVerifier;  // HMAC-SHA256 of the PIN under the process's key, with hasPin
   ScopedEvpPkey key;
 };
 
@@ -42,18 +42,18 @@ struct Cache {
   std::mutex mutex;
   bool keyed = false;
   bool usable = false;  // false when no random key could be made: nothing is cached
-  std::array<unsigned char, 32> pin_key{};
+  std::array<unsigned char, 32> pinKey{};
   std::list<Entry> entries;  // most recently used first
 };
 
-Cache* g_cache = nullptr;
+Cache* sharedCache = nullptr;
 
 // Gives the kept keys back at exit, before the GOST engine they were made by is released.
 void releaseCache() {
-  std::lock_guard<std::mutex> lock(g_cache->mutex);
-  g_cache->entries.clear();
-  OPENSSL_cleanse(g_cache->pin_key.data(), g_cache->pin_key.size());
-  g_cache->usable = false;
+  std::lock_guard<std::mutex> lock(sharedCache->mutex);
+  sharedCache->entries.clear();
+  OPENSSL_cleanse(sharedCache->pinKey.data(), sharedCache->pinKey.size());
+  sharedCache->usable = false;
 }
 
 Cache& theCache() {
@@ -62,17 +62,17 @@ Cache& theCache() {
     // The engine's exit handler is registered when it loads: ours, registered after it,
     // runs before it.
     QuilletGostEngine();
-    g_cache = new Cache();
+    sharedCache = new Cache();
     std::atexit(releaseCache);
   });
-  return *g_cache;
+  return *sharedCache;
 }
 
 // Makes the process's PIN key on first use; the caller holds the cache's mutex.
 bool ensureKeyed(Cache& cache) {
   if (!cache.keyed) {
     cache.keyed = true;
-    cache.usable = RAND_bytes(cache.pin_key.data(), static_cast<int>(cache.pin_key.size())) == 1;
+    cache.usable = RAND_bytes(cache.pinKey.data(), static_cast<int>(cache.pinKey.size())) == 1;
   }
   return cache.usable;
 }
@@ -80,26 +80,26 @@ bool ensureKeyed(Cache& cache) {
 // What identifies one decode: the text and, with a PIN, its verifier.
 struct Lookup {
   const std::string* text = nullptr;
-  bool has_pin = false;
-  Digest pin_verifier{};
+  bool hasPin = false;
+  Digest pinVerifier{};
 };
 
 bool makeLookup(const Cache& cache, const std::string& pem, const char* pin, Lookup* lookup) {
   lookup->text = &pem;
-  lookup->has_pin = pin != nullptr;
+  lookup->hasPin = pin != nullptr;
   if (pin == nullptr) return true;
   unsigned int length = 0;
-  return HMAC(EVP_sha256(), cache.pin_key.data(), static_cast<int>(cache.pin_key.size()),
+  return HMAC(EVP_sha256(), cache.pinKey.data(), static_cast<int>(cache.pinKey.size()),
               reinterpret_cast<const unsigned char*>(pin), std::strlen(pin),
-              lookup->pin_verifier.data(), &length) != nullptr &&
-         length == lookup->pin_verifier.size();
+              lookup->pinVerifier.data(), &length) != nullptr &&
+         length == lookup->pinVerifier.size();
 }
 
 bool matches(const Entry& entry, const Lookup& lookup) {
   if (entry.text != *lookup.text) return false;
-  if (entry.has_pin != lookup.has_pin) return false;
-  return !entry.has_pin || CRYPTO_memcmp(entry.pin_verifier.data(), lookup.pin_verifier.data(),
-                                         entry.pin_verifier.size()) == 0;
+  if (entry.hasPin != lookup.hasPin) return false;
+  return !entry.hasPin || CRYPTO_memcmp(entry.pinVerifier.data(), lookup.pinVerifier.data(),
+                                        entry.pinVerifier.size()) == 0;
 }
 
 }  // namespace
@@ -130,8 +130,8 @@ ScopedEvpPkey rememberedKey(const std::string& pem, const char* pin,
   std::list<Entry> fresh(1);
   Entry& entry = fresh.front();
   entry.text = pem;
-  entry.has_pin = lookup.has_pin;
-  entry.pin_verifier = lookup.pin_verifier;
+  entry.hasPin = lookup.hasPin;
+  entry.pinVerifier = lookup.pinVerifier;
   EVP_PKEY_up_ref(key.get());
   entry.key.reset(key.get());
   std::list<Entry> evicted;

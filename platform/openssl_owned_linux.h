@@ -14,6 +14,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quillet::platform {
@@ -86,5 +87,16 @@ struct MallocFree {
   void operator()(void* block) const { std::free(block); }
 };
 using ScopedMallocChars = std::unique_ptr<char, MallocFree>;
+
+// The DER encoding of an OpenSSL object by its i2d_ function (i2d_X509, i2d_X509_PUBKEY,
+// ...), or the empty string when it cannot be encoded.
+template <typename T>
+std::string derOf(const T* object, int (*encode)(const T*, unsigned char**)) {
+  unsigned char* bytes = nullptr;
+  const int length = encode(object, &bytes);
+  const ScopedOpenSslBytes der(bytes);
+  if (length <= 0) return std::string();
+  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
+}
 
 }  // namespace quillet::platform

@@ -17,16 +17,6 @@ namespace {
 
 const wchar_t* const kIssuerStores[] = {L"My", L"CA", L"Root"};
 
-// The DER encoding of an OpenSSL object, or the empty string when it has none.
-template <typename T>
-std::string derOf(const T* object, int (*encode)(const T*, unsigned char**)) {
-  unsigned char* bytes = nullptr;
-  const int length = encode(object, &bytes);
-  const ScopedOpenSslBytes der(bytes);
-  if (length <= 0) return std::string();
-  return std::string(reinterpret_cast<const char*>(der.get()), static_cast<std::size_t>(length));
-}
-
 // The certificate signatures that verified in this process: pairs of the signing key (DER
 // SubjectPublicKeyInfo) and the signed certificate (DER). A signature over the same bytes
 // with the same key verifies again, so a pair found here is not verified again; one that
