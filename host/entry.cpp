@@ -31,18 +31,23 @@ bool prepareStream(std::FILE* stream) {
   return true;
 }
 
+// Reads, runs and answers one request. Returns false when the input has ended. Throws what
+// escapes the request.
+bool serveRequest(std::FILE* input, std::FILE* output) {
+  BrowserMessage message;
+  if (!message.read(input)) return false;
+  message.forgetText();
+  std::unique_ptr<Operation> operation = createOperation(message);
+  nlohmann::json answer = operation->run();
+  std::string answerText = compactJson(answer);
+  OutputDebugStringA(answerText.c_str());
+  writeFramedMessage(output, answerText);
+  return true;
+}
+
 // Serves requests until the input ends. Throws what escapes a request.
 void serveRequests(std::FILE* input, std::FILE* output) {
-  for (;;) {
-    BrowserMessage message;
-    if (!message.read(input)) return;
-    message.forgetText();
-    std::unique_ptr<Operation> operation = createOperation(message);
-    nlohmann::json answer = operation->run();
-    std::string answerText = compactJson(answer);
-    OutputDebugStringA(answerText.c_str());
-    writeFramedMessage(output, answerText);
-  }
+  while (serveRequest(input, output)) releaseFreeHeap();
 }
 
 // Reports an error that ended the loop.
@@ -58,6 +63,7 @@ void reportFatal(const std::exception& error) {
 int runHost(int argc, char* argv[], std::FILE* input, std::FILE* output) {
   if (!prepareStream(input) || !prepareStream(output)) return -1;
   failWritesToClosedPipes();
+  keepLargeBlocksInTheHeap();
   int exitCode = 0;
   try {
     parentWindowHandle = parentWindowFromArguments(argc, argv);

@@ -1,5 +1,6 @@
 // What the host does differently per platform, in one place: the names of the modules it
-// loads, the path separator, and how it meets a closed pipe and the debugger output.
+// loads, the path separator, how it meets a closed pipe and the debugger output, and how its
+// heap treats large blocks.
 // host_platform_linux.cpp and host_platform_win.cpp implement it; the build takes the one
 // of its platform, and no caller branches on the platform.
 #pragma once
@@ -36,5 +37,17 @@ void failWritesToClosedPipes();
 // debugger or a debug-output viewer may read what OutputDebugStringA hands over; false only
 // when such text is certainly dropped.
 bool debugOutputIsRead();
+
+// Makes large blocks come from the heap and stay in it when freed, instead of each being
+// mapped afresh and unmapped on release: the successive copies of a large request's
+// document (its bytes, the parsed string, the UTF-16 text, the signature library's UTF-8
+// copy and tree) then reuse pages that an earlier copy touched, rather than each faulting in
+// fresh zeroed pages. On Linux: glibc's mmap and trim thresholds. Called once at start-up.
+void keepLargeBlocksInTheHeap();
+
+// Gives the heap's free memory back to the system when there is much of it, so that a host
+// the browser keeps running does not hold the peak of its largest request. Called after each
+// request, once the request's memory is freed.
+void releaseFreeHeap();
 
 }  // namespace quillet::host

@@ -44,4 +44,10 @@ bool debugOutputIsRead() {
   return true;
 }
 
+// The process heap gives a block above about 512 KiB its own VirtualAlloc region and
+// releases it on free; it has no thresholds to move.
+void keepLargeBlocksInTheHeap() {}
+
+void releaseFreeHeap() {}
+
 }  // namespace quillet::host
