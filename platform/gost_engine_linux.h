@@ -9,7 +9,8 @@
 // an object parsed while the engine is not there keeps an undecoded key for good. So every
 // module calls QuilletGostEngine() before its first parse: the platform library in each of
 // its parsing functions (certificate contexts, store files, CRLs, key containers), the
-// signature library in InitXmlSec (every export runs inside it), the store tool in main.
+// signature library in InitXmlSec (every export runs inside it), the store tool before it
+// parses a credential file (tools/store/credential_files.cpp).
 #pragma once
 
 #include <openssl/types.h>

@@ -190,32 +190,47 @@ bool convertUtf16ToUtf8(const wchar_t* text, std::size_t length, Malformed mode,
       [&](auto* sink) { return utf16ToUtf8(text, length, mode, sink); }, out);
 }
 
+namespace {
+
+// Converts the whole text into *out, sized once: a counting pass, then a storing one.
+// Returns false when the conversion refused the text.
+template <typename Unit, typename Convert>
+bool convertWhole(Convert convert, std::basic_string<Unit>* out) {
+  UnitSink<Unit> counted;
+  if (!convert(&counted)) return false;
+  out->assign(counted.count(), Unit{});
+  UnitSink<Unit> stored(out->data(), out->size(), /*holdsAll=*/true);
+  return convert(&stored);
+}
+
+}  // namespace
+
 bool utf8FromWide(const wchar_t* text, std::string* out) {
   const std::size_t length = std::char_traits<wchar_t>::length(text);
-  UnitSink<char> counted;
-  if (!convertUtf16ToUtf8(text, length, Malformed::kRefuse, &counted)) return false;
-  out->assign(counted.count(), '\0');
-  UnitSink<char> stored(out->data(), out->size(), /*holdsAll=*/true);
-  return convertUtf16ToUtf8(text, length, Malformed::kRefuse, &stored);
+  return convertWhole<char>(
+      [&](UnitSink<char>* sink) {
+        return convertUtf16ToUtf8(text, length, Malformed::kRefuse, sink);
+      },
+      out);
 }
 
 bool wideFromUtf8(const std::string& text, std::wstring* out) {
-  UnitSink<wchar_t> counted;
-  if (!convertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &counted)) return false;
-  out->assign(counted.count(), L'\0');
-  UnitSink<wchar_t> stored(out->data(), out->size(), /*holdsAll=*/true);
-  return convertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, &stored);
+  return convertWhole<wchar_t>(
+      [&](UnitSink<wchar_t>* sink) {
+        return convertUtf8ToUtf16(text.data(), text.size(), Malformed::kRefuse, sink);
+      },
+      out);
 }
 
 std::string utf8FromWideForDisplay(const wchar_t* text) {
   std::string out;
   if (text == nullptr) return out;
   const std::size_t length = std::char_traits<wchar_t>::length(text);
-  UnitSink<char> counted;
-  convertUtf16ToUtf8(text, length, Malformed::kReplace, &counted);
-  out.assign(counted.count(), '\0');
-  UnitSink<char> stored(out.data(), out.size(), /*holdsAll=*/true);
-  convertUtf16ToUtf8(text, length, Malformed::kReplace, &stored);
+  convertWhole<char>(
+      [&](UnitSink<char>* sink) {
+        return convertUtf16ToUtf8(text, length, Malformed::kReplace, sink);
+      },
+      &out);
   return out;
 }
 

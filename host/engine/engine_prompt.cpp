@@ -1,6 +1,7 @@
 // VektQuilletImpl::promptCertificate: the user picks a certificate of a store in the
 // selection dialog; the answer is its thumbprint and its owner's name.
 #include "host/certs/certificate_prompt.h"
+#include "host/certs/user_store.h"
 #include "host/engine/impl_call_scope.h"
 #include "host/engine/vekt_quillet_impl.h"
 #include "host/scoped_capi.h"
@@ -29,10 +30,7 @@ int promptFromStore(HCERTSTORE store, std::wstring& thumbprint, std::wstring& ow
 // Opens the store and prompts in it; the store is closed before the caller traces a
 // failure.
 int promptInStore(const std::wstring& storeName, std::wstring& thumbprint, std::wstring& owner) {
-  const wchar_t* name = storeName.empty() ? L"My" : storeName.c_str();
-  const ScopedHCERTSTORE store(
-      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                    CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG, name));
+  const ScopedHCERTSTORE store = openUserStore(storeName);
   if (store == nullptr) {
     traceResult(L"VektQuilletImpl::promptCertificate: Store access denied", Ok, 0);
     return StoreAccessFailed;

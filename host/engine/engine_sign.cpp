@@ -5,6 +5,7 @@
 #include "host/certs/binary_text.h"
 #include "host/certs/certificate_checks.h"
 #include "host/certs/certificate_prompt.h"
+#include "host/certs/user_store.h"
 #include "host/engine/impl_call_scope.h"
 #include "host/engine/step_trace.h"
 #include "host/engine/vekt_quillet_impl.h"
@@ -37,14 +38,6 @@ struct SignerHandles {
   struct _xmlSecKey* key = nullptr;
   struct _xmlNode* signatureTemplate = nullptr;
 };
-
-// Opens the current user's system store `storeName` ("My" when empty) read-only; null when
-// it cannot be opened.
-ScopedHCERTSTORE openUserStore(const std::wstring& storeName) {
-  return ScopedHCERTSTORE(CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                        CERT_SYSTEM_STORE_CURRENT_USER | CERT_STORE_READONLY_FLAG,
-                                        storeName.empty() ? L"My" : storeName.c_str()));
-}
 
 // Finds the certificate whose SHA-1 hash the hexadecimal `thumbprint` gives.
 int findByThumbprint(HCERTSTORE store, const std::wstring& thumbprint,

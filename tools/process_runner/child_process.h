@@ -49,7 +49,7 @@ class ChildProcess {
   bool write(std::string_view bytes);
   // Closes the child's standard input (end of input for the child).
   void closeInput();
-  // Closes the test's end of the child's standard output: the child's writes fail from now.
+  // Closes the caller's end of the child's standard output: the child's writes fail from now.
   void closeOutput();
   // Reads exactly size bytes of standard output, blocking; nullopt when the output ends
   // first (what did arrive is dropped).

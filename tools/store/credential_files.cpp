@@ -19,7 +19,6 @@ namespace {
 
 using quillet::platform::ScopedBio;
 using quillet::platform::ScopedEvpPkey;
-using quillet::platform::ScopedOpenSslBytes;
 using quillet::platform::ScopedPkcs12;
 using quillet::platform::ScopedX509;
 using quillet::platform::ScopedX509Stack;
@@ -153,13 +152,7 @@ std::string keyToPem(EVP_PKEY* key, const std::string& pin) {
   return pem;
 }
 
-std::string certificateDer(X509* cert) {
-  unsigned char* out = nullptr;
-  const int length = i2d_X509(cert, &out);
-  const ScopedOpenSslBytes owned(out);
-  return std::string(reinterpret_cast<char*>(out),
-                     static_cast<std::size_t>(length > 0 ? length : 0));
-}
+std::string certificateDer(X509* cert) { return quillet::platform::derOf(cert, i2d_X509); }
 
 std::string certThumbprint(X509* cert) {
   const std::string der = certificateDer(cert);

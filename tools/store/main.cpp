@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/gost_engine_linux.h"
 #include "tools/store/credential_files.h"
 #include "tools/store/store_files.h"
 #include "tools/store/store_listing.h"
@@ -120,9 +119,6 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // Every command parses certificates, keys or PKCS#12 files with OpenSSL directly; the
-  // GOST engine must be there before the first parse, or its GOST keys stay undecoded.
-  QuilletGostEngine();
   if (argc < 2) return usage();
   const std::string command = argv[1];
   Arguments arguments;
